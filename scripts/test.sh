@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Builds and runs every test: a sanitized Debug build on this machine, then
+# the board's target (32-bit big-endian PowerPC) cross-built and run under qemu-ppc.
+# Ends with one line "N passed, N failed"; exits non-zero on any failure.
+set -u
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+. scripts/packages.sh
+stalvane_install_packages "${STALVANE_BUILD_PACKAGES[@]}" "${STALVANE_TEST_PACKAGES[@]}" || { echo "package install failed"; exit 1; }
+
+jobs=$(nproc)
+build=${STALVANE_BUILD_DIR:-$top/build}
+passed=0; failed=0; status=0
+
+# Adds the counts of one ctest log to the totals.
+count() {
+    local line
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
+    if [ -z "$line" ]; then status=1; failed=$((failed + 1)); return; fi
+    local total fail
+    total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+    fail=$(sed -E 's/.*tests passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+    passed=$((passed + total - fail)); failed=$((failed + fail))
+    [ "$fail" -eq 0 ] || status=1
+}
+
+stage() { echo "== $*"; }
+
+stage "host: Debug, AddressSanitizer and UndefinedBehaviorSanitizer"
+mkdir -p "$build"
+if cmake -S . -B "$build/host" -DCMAKE_BUILD_TYPE=Debug -DSTALVANE_SANITIZE=ON -DSTALVANE_WERROR=ON \
+      >"$build/host-configure.log" 2>&1 \
+   && cmake --build "$build/host" -j "$jobs" >"$build/host-build.log" 2>&1; then
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --test-dir "$build/host" -j "$jobs" --output-on-failure >"$build/host-ctest.log" 2>&1
+    grep -E '(Failed|\*\*\*)' "$build/host-ctest.log" | head -n 40
+    tail -n 3 "$build/host-ctest.log"
+    count "$build/host-ctest.log"
+else
+    tail -n 40 "$build/host-configure.log" "$build/host-build.log"
+    echo "host build failed"; status=1; failed=$((failed + 1))
+fi
+
+if [ -z "${STALVANE_SKIP_PPC:-}" ]; then
+    stage "target: powerpc-linux-gnu under qemu-ppc"
+    inc="$build/ppc-include"
+    mkdir -p "$inc"
+    ln -sfn /usr/include/boost "$inc/boost"
+    ln -sfn /usr/include/loki "$inc/loki"
+    if cmake -S . -B "$build/ppc" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/ppc-toolchain.cmake" \
+          -DCMAKE_BUILD_TYPE=Debug -DSTALVANE_WERROR=ON -DSTALVANE_GTEST_FROM_SOURCE=ON -DSTALVANE_EXTRA_INCLUDE="$inc" \
+          >"$build/ppc-configure.log" 2>&1 \
+       && cmake --build "$build/ppc" -j "$jobs" >"$build/ppc-build.log" 2>&1; then
+        ctest --test-dir "$build/ppc" -j "$jobs" --output-on-failure >"$build/ppc-ctest.log" 2>&1
+        grep -E '(Failed|\*\*\*)' "$build/ppc-ctest.log" | head -n 40
+        tail -n 3 "$build/ppc-ctest.log"
+        count "$build/ppc-ctest.log"
+    else
+        tail -n 40 "$build/ppc-configure.log" "$build/ppc-build.log"
+        echo "target build failed"; status=1; failed=$((failed + 1))
+    fi
+fi
+
+echo "$passed passed, $failed failed"
+exit $status
