@@ -34,8 +34,9 @@ int SysLogStreamBuf::sync()
         return 0;
     char* const end = pptr();
     *end = '\0';
-    bool handed = false;
     if (std::memchr(begin, '\n', static_cast<size_t>(end - begin)) != nullptr) {
+        // Every LF ends a message, empty ones included; a non-empty rest
+        // after the last LF is a message of its own.
         char* piece = begin;
         while (char* lf = static_cast<char*>(std::memchr(piece, '\n', static_cast<size_t>(end - piece)))) {
             *lf = '\0';
@@ -44,16 +45,13 @@ int SysLogStreamBuf::sync()
         }
         if (piece < end)
             message(piece);
-        handed = true;
     } else if (end == epptr()) {
         message(begin);
-        handed = true;
     } else {
         return 0;
     }
     setp(begin, epptr());
-    if (handed)
-        flushed();
+    flushed();
     return 0;
 }
 
