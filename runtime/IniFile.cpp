@@ -158,14 +158,15 @@ void Key::Dump(std::ostream& os) const
 
 Key* SubSection::operator[](const std::string& name)
 {
-    auto it = mMap.find(name);
-    if (it != mMap.end())
-        return it->second;
     return NewKey(name);
 }
 
 Key* SubSection::NewKey(const std::string& name)
 {
+    // One Key per name: an existing one is returned rather than shadowed.
+    auto it = mMap.find(name);
+    if (it != mMap.end())
+        return it->second;
     Key* key = new Key(name);
     linkLast(mFirst, mLast, mKeyCount, key);
     mMap[name] = key;
@@ -256,9 +257,6 @@ void File::Close()
 
 Section* File::operator[](const std::string& name)
 {
-    auto it = mMap.find(name);
-    if (it != mMap.end())
-        return it->second;
     return NewSection(name);
 }
 
@@ -269,6 +267,10 @@ SubSection* File::NewSubSection(const std::string& name, int lineNo)
 
 Section* File::NewSection(const std::string& name)
 {
+    // One Section per name: an existing one is returned rather than shadowed.
+    auto it = mMap.find(name);
+    if (it != mMap.end())
+        return it->second;
     Section* section = new Section(name);
     linkLast(mFirst, mLast, mSectionCount, section);
     mMap[name] = section;

@@ -117,6 +117,7 @@ public:
 
     // The key of that name; created empty when missing. Never null.
     Key* operator[](const std::string& name);
+    // Appends a key; the existing one when the name is taken.
     Key* NewKey(const std::string& name);
     SubKey* NewSubKey(const std::string& name, const std::string& value, int lineNo);
     void CleanKeys();
@@ -190,6 +191,7 @@ public:
     // The section of that name; created empty when missing. Never null.
     Section* operator[](const std::string& name);
     SubSection* NewSubSection(const std::string& name, int lineNo);
+    // Appends a section; the existing one when the name is taken.
     Section* NewSection(const std::string& name);
     void CleanSections();
     void Dump(std::ostream& os) const;

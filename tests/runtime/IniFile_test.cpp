@@ -52,6 +52,11 @@ TEST(IniFileParser, RepeatedHeadersAndKeysKeepEveryOccurrence)
     EXPECT_EQ(occurrences(first->next, "x"), "3@7");
     EXPECT_EQ(file.begin()->GetName(), "a");
     EXPECT_EQ((++file.begin())->GetName(), "b");
+    // Names stay unique when nodes are added directly.
+    EXPECT_EQ(file.NewSection("a"), a);
+    EXPECT_EQ(first->NewKey("x"), (*first)["x"]);
+    EXPECT_EQ(file.GetSectionCount(), 2);
+    EXPECT_EQ(first->GetKeyCount(), 1);
 }
 
 TEST(IniFileParser, SpacesCommentsAndHashes)
