@@ -27,6 +27,8 @@ public:
             ADD_FAILURE() << "mkdtemp failed";
         path = tmpl;
         mkdir((path + "/dev").c_str(), 0755);
+        save("STALVANE_ROOT", oldRoot);
+        save("TZ", oldTz);
         setenv("STALVANE_ROOT", path.c_str(), 1);
         setenv("TZ", "UTC0", 1);
         tzset();
@@ -34,7 +36,9 @@ public:
     ~LogDir()
     {
         closeLog();
-        unsetenv("STALVANE_ROOT");
+        restore("STALVANE_ROOT", oldRoot);
+        restore("TZ", oldTz);
+        tzset();
         nftw(path.c_str(), [](const char* p, const struct stat*, int, FTW*) { return ::remove(p); },
              16, FTW_DEPTH | FTW_PHYS);
     }
@@ -68,6 +72,27 @@ public:
 
     std::string path;
     int fd = -1;
+
+private:
+    // The environment as it was, so that later cases in the process see it.
+    struct Saved {
+        bool set = false;
+        std::string value;
+    };
+    static void save(const char* name, Saved& saved)
+    {
+        const char* v = getenv(name);
+        saved.set = v != nullptr;
+        saved.value = v != nullptr ? v : "";
+    }
+    static void restore(const char* name, const Saved& saved)
+    {
+        if (saved.set)
+            setenv(name, saved.value.c_str(), 1);
+        else
+            unsetenv(name);
+    }
+    Saved oldRoot, oldTz;
 };
 
 // Every datagram waiting on a non-blocking socket.
