@@ -15,6 +15,13 @@ class PidFileTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        // A death test's child re-runs SetUp: it works in its parent's folder.
+        if (const char* inherited = std::getenv("STALVANE_PID_TEST_ROOT")) {
+            root = inherited;
+            file = root + "/var/run/server.pid";
+            ::setenv("STALVANE_ROOT", root.c_str(), 1);
+            return;
+        }
         char pattern[] = "/tmp/stalvane-run-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         root = pattern;
@@ -75,12 +82,14 @@ TEST_F(PidFileTest, MissingFolderMeansNoFileAndNothingRemoved)
 
 TEST_F(PidFileTest, AnAbortLeavesTheFile)
 {
-    ASSERT_EQ(::mkdir((root + "/var/run").c_str(), 0755), 0);
+    ::mkdir((root + "/var/run").c_str(), 0755);   // the death test's child finds it made
+    ::setenv("STALVANE_PID_TEST_ROOT", root.c_str(), 1);
     EXPECT_DEATH(
         {
             Linux::Run run("server");
             std::abort();
         },
         "");
+    ::unsetenv("STALVANE_PID_TEST_ROOT");
     EXPECT_FALSE(content().empty());
 }
