@@ -9,29 +9,32 @@
 namespace {
 
 BoardDevice* g_testDevice = nullptr;
+BoardDevice* g_chosen = nullptr;
 
-BoardDevice& chosen()
+BoardDevice& choose()
 {
-    static BoardDevice* const device = [] () -> BoardDevice* {
-        const char* board = std::getenv("STALVANE_BOARD");
-        if (board != nullptr && std::strcmp(board, "sim") == 0) {
-            static SimBoard sim;
-            return &sim;
-        }
-        static LinuxBoard real;
-        return &real;
-    }();
-    return *device;
+    const char* board = std::getenv("STALVANE_BOARD");
+    if (board != nullptr && std::strcmp(board, "sim") == 0) {
+        static SimBoard sim;
+        return sim;
+    }
+    static LinuxBoard real;
+    return real;
 }
 
 } // namespace
 
 BoardDevice& BoardDevice::get()
 {
-    return g_testDevice != nullptr ? *g_testDevice : chosen();
+    if (g_testDevice != nullptr)
+        return *g_testDevice;
+    if (g_chosen == nullptr)
+        g_chosen = &choose();
+    return *g_chosen;
 }
 
 void BoardDevice::setForTest(BoardDevice* device)
 {
     g_testDevice = device;
+    g_chosen = nullptr;
 }

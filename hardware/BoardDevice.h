@@ -33,6 +33,7 @@ public:
     // The process's backend: the simulated board when STALVANE_BOARD is "sim"
     // at the first call, the real devices otherwise.
     static BoardDevice& get();
-    // Replaces the backend until called again with null (tests).
+    // Replaces the backend until called again with null; either way the next
+    // get() looks at the environment again (tests).
     static void setForTest(BoardDevice* device);
 };
