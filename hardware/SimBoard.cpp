@@ -204,6 +204,8 @@ int SimBoard::ioctl(int fd, std::uint32_t code, unsigned char* record, std::size
     }
     request.result = error == 0 ? file->driver->ioctl(*file, code, record, size, error) : -1;
     request.error = request.result < 0 ? error : 0;
+    if (request.result >= 0)
+        request.reply.assign(record, record + size);
     return finish(std::move(request));
 }
 

@@ -33,6 +33,7 @@ public:
         std::string device;                 // "" for a descriptor the board does not know
         std::uint32_t code = 0;             // Ioctl, IoctlValue
         std::vector<unsigned char> data;    // Ioctl: the record as sent; Read/Write: the bytes moved
+        std::vector<unsigned char> reply;   // Ioctl: the record as the driver left it, on success
         long value = 0;                     // IoctlValue: the value; Open: the flags
         int result = 0;
         int error = 0;                      // errno of a failure, else 0

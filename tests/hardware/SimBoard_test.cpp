@@ -137,6 +137,8 @@ TEST(SimBoard, HalStateIsSharedByEveryOpenAndReadsSample)
     int value = 0;
     EXPECT_EQ(readChannel(sim, b, 8192, value), 0);
     EXPECT_EQ(value, 0x42);
+    EXPECT_EQ(sim.requests().back().data, (std::vector<unsigned char>{0, 0, 0x20, 0, 0, 0, 0, 0xFF}));
+    EXPECT_EQ(sim.requests().back().reply, (std::vector<unsigned char>{0, 0, 0x20, 0, 0, 0, 0, 0x42}));
 
     Hal::ByteRecord::Bytes w = Hal::ByteRecord{5, 0xD5}.encode();
     EXPECT_EQ(sim.ioctl(b, Hal::kWrite, w.data(), w.size()), 0);
