@@ -402,6 +402,9 @@ void Multiplexer::turn()
         return;
 
     int timeout = pollTimeout(pluginWait);
+    // A handler attached by the second pass is first polled next turn: not a hang.
+    if (timeout < 0 && pollLive == 0 && !newList.empty())
+        timeout = 0;
     if (timeout < 0 && pollLive == 0) {
         std::cerr << "multiplexer: system hang detected!!!" << std::endl;
         std::abort();

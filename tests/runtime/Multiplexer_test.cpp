@@ -330,6 +330,34 @@ TEST_F(MultiplexerTest, HangIsFatalEvenWithAnActiveDeferredCall)
         "^multiplexer: system hang detected!!!\n");
 }
 
+TEST_F(MultiplexerTest, FirstHandlerAttachedInTheSecondPassIsNoHang)
+{
+    SocketPair pair;
+    Probe probe(pair.fd[0], "probe");
+    struct Attacher
+    {
+        Dpc dpc;
+        Probe* probe;
+        int calls = 0;
+        void run()
+        {
+            if (++calls == 2) {
+                probe->mux_attach();
+                dpc.Deactivate();
+            }
+        }
+    } attacher{{}, &probe};
+    attacher.dpc.Bind(&attacher, &Attacher::run);
+    attacher.dpc.Activate();
+    multiplexer.runTurnForTest();
+    EXPECT_EQ(pollLog().timeouts, std::vector<int>{0});
+    EXPECT_EQ(pollLog().sizes, std::vector<unsigned>{0});
+    pair.send();
+    multiplexer.runTurnForTest();
+    EXPECT_EQ(probe.seen, std::vector<short>{POLLIN});
+    probe.mux_detach();
+}
+
 TEST_F(MultiplexerTest, PollFailureIsFatalExceptForAnInterruption)
 {
     SocketPair pair;
