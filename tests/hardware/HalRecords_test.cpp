@@ -36,19 +36,3 @@ TEST(HalRecords, WriteAndReadAreChannelThenByte)
     EXPECT_EQ(d.value, 0x1234569A);
     EXPECT_EQ(d.value & 0xFF, 0x9A);
 }
-
-TEST(BigEndian, SixteenAndThirtyTwoBitFields)
-{
-    unsigned char b[6] = {};
-    BigEndian::putU16(b, 0xABCD);
-    BigEndian::putU32(b + 2, 0x01020304);
-    EXPECT_EQ(b[0], 0xAB);
-    EXPECT_EQ(b[1], 0xCD);
-    EXPECT_EQ(b[2], 0x01);
-    EXPECT_EQ(b[5], 0x04);
-    EXPECT_EQ(BigEndian::getU16(b), 0xABCDu);
-    EXPECT_EQ(BigEndian::getU32(b + 2), 0x01020304u);
-    BigEndian::putI32(b, -2);
-    EXPECT_EQ(BigEndian::getI32(b), -2);
-    EXPECT_EQ(BigEndian::getU32(b), 0xFFFFFFFEu);
-}

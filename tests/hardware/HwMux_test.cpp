@@ -6,6 +6,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "hardware/BoardDevice.h"
 #include "hardware/HalRecords.h"
 #include "hardware/HwMux.h"
 #include "hardware/SimBoard.h"
@@ -313,4 +314,19 @@ TEST(PrintTrace, PrintsTheFrameCountThenTheFrames)
     EXPECT_GT(frames, 0);
     EXPECT_LE(frames, 10);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), frames + 1);
+}
+
+// The daemon's switch on the board the environment chooses.
+TEST_F(HwMuxTest, InstanceOpensOnTheSimulatedBoard)
+{
+    setenv("STALVANE_BOARD", "sim", 1);
+    BoardDevice::setForTest(nullptr);
+    HwMux& mux = HwMux::instance();
+    EXPECT_EQ(&HwMux::instance(), &mux);
+    auto& board = dynamic_cast<SimBoard&>(BoardDevice::get());
+    EXPECT_EQ(board.opens("/dev/hal").size(), 1u);
+    EXPECT_TRUE(mux.Connect(1, 8192));
+    EXPECT_EQ(board.hal().output(8192).source, 1);
+    unsetenv("STALVANE_BOARD");
+    BoardDevice::setForTest(nullptr);
 }
