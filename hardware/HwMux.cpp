@@ -72,7 +72,7 @@ bool HwMux::IsOpened()
     return true;
 }
 
-// R24: only 8192..10239 have entries; other channels go to the driver untracked.
+// Only the shared bus 8192..10239 has entries; other channels go to the driver untracked.
 void HwMux::track(int ch, std::uint16_t entry)
 {
     if (ch >= kBusBase && ch < kBusBase + static_cast<int>(kBusOutputs))
