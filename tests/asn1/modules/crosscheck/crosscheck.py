@@ -2,8 +2,7 @@
 """Cross-check of the message modules against Erlang/OTP's ASN.1 compiler.
 
     crosscheck.py prepare SOURCES WORK   copy, map and compile the modules into WORK
-    crosscheck.py gen WORK COUNT SEED OUT
-                                         COUNT random values of every type, encoded
+    crosscheck.py gen WORK COUNT OUT     COUNT random values of every type, encoded
     crosscheck.py check WORK IN OUT      decode every encoding of IN and encode it again
 
 Encoding files hold one line per value: "Module Type hex", Type in ASN.1 form.
@@ -99,9 +98,9 @@ def erl(work, *args):
 def main(argv):
     if len(argv) == 4 and argv[1] == 'prepare':
         prepare(argv[2], argv[3])
-    elif len(argv) == 6 and argv[1] == 'gen':
-        erl(argv[2], 'gen', os.path.join(argv[2], 'types.txt'), argv[3], argv[4],
-            os.path.abspath(argv[5]))
+    elif len(argv) == 5 and argv[1] == 'gen':
+        erl(argv[2], 'gen', os.path.join(argv[2], 'types.txt'), argv[3],
+            os.path.abspath(argv[4]))
     elif len(argv) == 5 and argv[1] == 'check':
         erl(argv[2], 'check', os.path.abspath(argv[3]), os.path.abspath(argv[4]))
     else:
