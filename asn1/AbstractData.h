@@ -109,16 +109,16 @@ protected:
 
 // Constraint of SEQUENCE_OF/SET_OF instances: unconstrained.
 struct EmptyConstraint {
-    static const ConstraintType type = Unconstrained;
-    static const std::int32_t lowerLimit = 0;
-    static const std::uint32_t upperLimit = NoUpperLimit;
+    static constexpr ConstraintType type = Unconstrained;
+    static constexpr std::int32_t lowerLimit = 0;
+    static constexpr std::uint32_t upperLimit = NoUpperLimit;
 };
 
 template <ConstraintType Type, std::int32_t Lower, std::uint32_t Upper>
 struct SizeConstraint {
-    static const ConstraintType type = Type;
-    static const std::int32_t lowerLimit = Lower;
-    static const std::uint32_t upperLimit = Upper;
+    static constexpr ConstraintType type = Type;
+    static constexpr std::int32_t lowerLimit = Lower;
+    static constexpr std::uint32_t upperLimit = Upper;
 };
 
 } // namespace ASN1

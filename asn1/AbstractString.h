@@ -36,6 +36,8 @@ public:
     static AbstractData* create(const AbstractData::InfoType* info);
 
     const InfoType* info() const { return static_cast<const InfoType*>(AbstractData::info()); }
+    // Value comparison (std::string's compare stays reachable through the base).
+    using AbstractData::compare;
     AbstractString& operator=(const std::string& text) { std::string::operator=(text); return *this; }
     AbstractString& operator=(const char* text) { std::string::operator=(text); return *this; }
     void swap(AbstractString& other) { std::string::swap(other); }

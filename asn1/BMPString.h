@@ -22,6 +22,8 @@ public:
     static AbstractData* create(const AbstractData::InfoType* info);
 
     const InfoType* info() const { return static_cast<const InfoType*>(AbstractData::info()); }
+    // Value comparison (std::wstring's compare stays reachable through the base).
+    using AbstractData::compare;
     BMPString& operator=(const std::wstring& text) { std::wstring::operator=(text); return *this; }
     void swap(BMPString& other) { std::wstring::swap(other); }
 

@@ -16,8 +16,8 @@ public:
         const std::uint32_t* selectionTags;                     // sorted tag words, or null
         const char* const* selectionNames;
     };
-    static const std::int32_t unselected_ = -1;         // nothing selected (new value)
-    static const std::int32_t unknownSelection_ = -2;   // creating the alternative failed
+    static constexpr std::int32_t unselected_ = -1;         // nothing selected (new value)
+    static constexpr std::int32_t unknownSelection_ = -2;   // creating the alternative failed
 
     // Takes ownership of value.
     explicit CHOICE(const InfoType* info, std::int32_t id = unselected_, AbstractData* value = nullptr)

@@ -54,7 +54,7 @@ public:
         const unsigned char* data() const { return heap_ ? heap_.get() : inline_; }
 
     private:
-        static const std::uint32_t InlineOctets = 16;
+        static constexpr std::uint32_t InlineOctets = 16;
         std::uint32_t bitsInUse_ = 0;
         std::uint32_t capacity_ = InlineOctets;     // octets
         unsigned char inline_[InlineOctets] = {};
