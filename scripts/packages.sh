@@ -12,4 +12,4 @@ stalvane_install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || return 1
 }
 STALVANE_BUILD_PACKAGES=(build-essential cmake git python3 libboost-dev libloki-dev)
-STALVANE_TEST_PACKAGES=(libgtest-dev g++-powerpc-linux-gnu qemu-user erlang-base erlang-asn1)
+STALVANE_TEST_PACKAGES=(libgtest-dev g++-powerpc-linux-gnu qemu-user erlang-base erlang-asn1 syslog-ng-core)
