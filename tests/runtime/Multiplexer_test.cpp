@@ -1,0 +1,548 @@
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include "LoopFixture.h"
+#include "runtime/Dpc.h"
+#include "runtime/Timer.h"
+
+using namespace looptest;
+
+namespace {
+
+std::vector<std::string>& serviceLog()
+{
+    static std::vector<std::string> log;
+    return log;
+}
+
+// A bare handler over a raw descriptor that records its services.
+class Probe : public EventHandler
+{
+public:
+    Probe(int fd, std::string name, short mask = POLLIN) : fd(fd), mask(mask), name(std::move(name)) {}
+
+    void shedule_event(pollfd& entry) override
+    {
+        entry.fd = fd;
+        entry.events = mask;
+    }
+    void svc_event(short revents) override
+    {
+        seen.push_back(revents);
+        serviceLog().push_back(name);
+        if (onService) {
+            // The callback may delete this probe: run a copy.
+            std::function<void(Probe&)> callback = onService;
+            callback(*this);
+        }
+    }
+    std::string event_name() const override { return name; }
+
+    int fd;
+    short mask;
+    std::string name;
+    std::vector<short> seen;
+    std::function<void(Probe&)> onService;
+};
+
+class MultiplexerTest : public LoopTest
+{
+protected:
+    void SetUp() override
+    {
+        LoopTest::SetUp();
+        serviceLog().clear();
+    }
+};
+
+void terminateLoop()
+{
+    multiplexer.terminate();
+}
+
+} // namespace
+
+TEST(PollEventAsText, NamesSetBitsInFixedOrder)
+{
+    EXPECT_EQ(PollEventAsText(0), "");
+    EXPECT_EQ(PollEventAsText(POLLOUT | POLLIN), "POLLIN|POLLOUT");
+    EXPECT_EQ(PollEventAsText(0x7FF),
+              "POLLIN|POLLPRI|POLLOUT|POLLERR|POLLHUP|POLLNVAL|POLLRDNORM|POLLRDBAND|POLLWRNORM|POLLWRBAND|POLLMSG");
+    EXPECT_EQ(PollEventAsText(static_cast<short>(0x800 | 0x4000)), "");
+    EXPECT_EQ(PollEventAsText(static_cast<short>(0x8000 | 0x400 | 0x20)), "POLLNVAL|POLLMSG");
+}
+
+TEST_F(MultiplexerTest, DuplicateAttachAndUnknownDetachAreReportedAndIgnored)
+{
+    SocketPair pair;
+    Probe probe(pair.fd[0], "Probe::One");
+    probe.mux_attach();
+    {
+        Capture err(std::cerr);
+        multiplexer.attach(&probe);
+        EXPECT_EQ(err.str(), "duplicate multiplexer attach \"Probe::One\" ignored.\n");
+    }
+    EXPECT_EQ(multiplexer.attachedCountForTest(), 1u);
+    probe.mux_detach();
+    {
+        Capture err(std::cerr);
+        multiplexer.detach(&probe);
+        EXPECT_EQ(err.str(), "indvalid Multiplexer::detach Probe::One\n");
+    }
+    EXPECT_EQ(multiplexer.attachedCountForTest(), 0u);
+}
+
+TEST_F(MultiplexerTest, IdleHandlersGetZeroOnlyInTurnsWithAReadyDescriptor)
+{
+    SocketPair one, two;
+    Probe ready(one.fd[0], "ready"), idle(two.fd[0], "idle");
+    ready.mux_attach();
+    idle.mux_attach();
+    one.send();
+    multiplexer.runTurnForTest();
+    EXPECT_EQ(serviceLog(), (std::vector<std::string>{"ready", "idle"}));
+    EXPECT_EQ(ready.seen, std::vector<short>{POLLIN});
+    EXPECT_EQ(idle.seen, std::vector<short>{0});
+
+    one.drain();
+    Timer timer;
+    timer.set(50, &terminateLoop);
+    multiplexer.runTurnForTest();   // ends by time-out: nobody serviced
+    EXPECT_EQ(serviceLog().size(), 2u);
+    EXPECT_EQ(pollLog().timeouts, (std::vector<int>{-1, 50}));
+    EXPECT_EQ(pollLog().sizes, (std::vector<unsigned>{2, 2}));
+    timer.reset();
+    ready.mux_detach();
+    idle.mux_detach();
+}
+
+TEST_F(MultiplexerTest, HandlerReattachedInItsCallbackMovesToTheEndFromTheNextTurn)
+{
+    SocketPair pair;
+    pair.send();
+    Probe a(pair.fd[0], "a"), b(pair.fd[0], "b"), c(pair.fd[0], "c");
+    a.onService = [](Probe& self) {
+        self.mux_detach();
+        self.mux_attach();
+        self.onService = nullptr;
+    };
+    a.mux_attach();
+    b.mux_attach();
+    c.mux_attach();
+    multiplexer.runTurnForTest();
+    EXPECT_EQ(serviceLog(), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(multiplexer.activeCountForTest(), 2u);   // a waits in the new list
+    multiplexer.runTurnForTest();
+    EXPECT_EQ(serviceLog(), (std::vector<std::string>{"a", "b", "c", "b", "c", "a"}));
+    a.mux_detach();
+    b.mux_detach();
+    c.mux_detach();
+}
+
+TEST_F(MultiplexerTest, CallbackDeletesItselfAndTheNextHandler)
+{
+    SocketPair pair;
+    pair.send();
+    Probe* a = new Probe(pair.fd[0], "a");
+    Probe* b = new Probe(pair.fd[0], "b");
+    Probe c(pair.fd[0], "c");
+    Probe late(pair.fd[0], "late");
+    a->onService = [b, &late](Probe& self) {
+        delete b;
+        late.mux_attach();   // first polled next turn
+        delete &self;        // still attached: the destructor detaches it
+    };
+    a->mux_attach();
+    b->mux_attach();
+    c.mux_attach();
+    multiplexer.runTurnForTest();
+    EXPECT_EQ(serviceLog(), (std::vector<std::string>{"a", "c"}));
+    multiplexer.runTurnForTest();
+    EXPECT_EQ(serviceLog(), (std::vector<std::string>{"a", "c", "c", "late"}));
+    EXPECT_TRUE(multiplexer.invariantForTest());
+    c.mux_detach();
+    late.mux_detach();
+}
+
+TEST_F(MultiplexerTest, HandlerDeletedBeforePollLosesItsEntry)
+{
+    SocketPair pair;
+    pair.send();
+    Probe keep(pair.fd[0], "keep");
+    Probe* gone = new Probe(pair.fd[0], "gone");
+    keep.mux_attach();
+    gone->mux_attach();
+    // The second deferred-call pass runs after the poll set is built.
+    struct Killer
+    {
+        Probe* victim;
+        Dpc dpc;
+        int calls = 0;
+        void run()
+        {
+            if (++calls == 2) {
+                delete victim;
+                dpc.Deactivate();
+            }
+        }
+    } killer{gone, {}};
+    killer.dpc.Bind(&killer, &Killer::run);
+    killer.dpc.Activate();
+    multiplexer.runTurnForTest();
+    ASSERT_EQ(pollLog().lastSet.size(), 2u);
+    EXPECT_EQ(pollLog().lastSet[1].fd, -1);
+    EXPECT_EQ(serviceLog(), std::vector<std::string>{"keep"});
+    keep.mux_detach();
+}
+
+TEST_F(MultiplexerTest, TerminateFromAHandlerStopsThePassAndKeepsTheOrder)
+{
+    SocketPair pair;
+    pair.send();
+    Probe a(pair.fd[0], "a"), b(pair.fd[0], "b"), c(pair.fd[0], "c");
+    b.onService = [](Probe& self) {
+        multiplexer.terminate();
+        self.onService = nullptr;
+    };
+    a.mux_attach();
+    b.mux_attach();
+    c.mux_attach();
+    {
+        Capture log(std::clog);
+        multiplexer.run(false, true);
+        EXPECT_EQ(log.str(), "Mux: terminating...\n");
+    }
+    EXPECT_EQ(serviceLog(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(multiplexer.activeCountForTest(), 3u);
+    EXPECT_TRUE(multiplexer.invariantForTest());
+    multiplexer.runTurnForTest();
+    EXPECT_EQ(serviceLog(), (std::vector<std::string>{"a", "b", "a", "b", "c"}));
+    c.mux_detach();   // still attached after run returned
+    b.mux_detach();
+    a.mux_detach();
+}
+
+TEST_F(MultiplexerTest, TerminateFromATimerOrDeferredCallEndsTheLoopBeforePoll)
+{
+    Capture log(std::clog);
+    // No descriptor at all: reaching the hang check would abort.
+    Timer timer;
+    timer.set(0, &terminateLoop);
+    multiplexer.run(false, true);
+    EXPECT_TRUE(pollLog().timeouts.empty());
+
+    struct Stopper
+    {
+        Dpc dpc;
+        int calls = 0;
+        int stopAt = 0;
+        void run()
+        {
+            if (++calls == stopAt)
+                multiplexer.terminate();
+        }
+    };
+    for (int pass : {1, 2}) {
+        Stopper stopper;
+        stopper.stopAt = pass;
+        stopper.dpc.Bind(&stopper, &Stopper::run);
+        stopper.dpc.Activate();
+        multiplexer.run(false, true);
+        EXPECT_EQ(stopper.calls, pass);
+        EXPECT_TRUE(pollLog().timeouts.empty());
+    }
+    EXPECT_EQ(log.str(), "Mux: terminating...\nMux: terminating...\nMux: terminating...\n");
+}
+
+TEST_F(MultiplexerTest, TerminateBeforeRunHasNoEffect)
+{
+    SocketPair pair;
+    Probe probe(pair.fd[0], "probe");
+    probe.mux_attach();
+    multiplexer.terminate();
+    Timer timer;
+    timer.set(30, &terminateLoop);
+    Capture log(std::clog);
+    multiplexer.run(false, true);
+    EXPECT_EQ(pollLog().timeouts, std::vector<int>{30});
+    probe.mux_detach();
+}
+
+TEST_F(MultiplexerTest, ZeroMsTimerArmedInADeferredCallFiresNextTurnWithoutWaiting)
+{
+    SocketPair pair;
+    Probe idle(pair.fd[0], "idle");
+    idle.mux_attach();
+    struct Arm
+    {
+        Dpc dpc;
+        Timer timer;
+        int fired = 0;
+        void run()
+        {
+            timer.set(0, &Arm::fire, this);
+            dpc.Deactivate();
+        }
+        void fire() { ++fired; }
+    };
+    for (int pass : {1, 2}) {
+        Arm arm;
+        arm.dpc.Bind(&arm, &Arm::run);
+        // Activated during the first pass, a call first runs in the second.
+        struct Starter
+        {
+            Dpc dpc;
+            Dpc* target;
+            void run()
+            {
+                target->Activate();
+                dpc.Deactivate();
+            }
+        } starter{{}, &arm.dpc};
+        starter.dpc.Bind(&starter, &Starter::run);
+        (pass == 1 ? arm.dpc : starter.dpc).Activate();
+        multiplexer.runTurnForTest();
+        EXPECT_EQ(pollLog().timeouts.back(), 0) << "pass " << pass;
+        EXPECT_EQ(arm.fired, 0);
+        pair.send();   // so that the turn after the firing does not wait
+        multiplexer.runTurnForTest();
+        pair.drain();
+        EXPECT_EQ(arm.fired, 1);
+    }
+    idle.mux_detach();
+}
+
+TEST_F(MultiplexerTest, HangIsFatalEvenWithAnActiveDeferredCall)
+{
+    EXPECT_DEATH(
+        {
+            Dpc dpc;
+            dpc.Bind(new DpcHandler1([] {}));
+            dpc.Activate();
+            multiplexer.runTurnForTest();
+        },
+        "^multiplexer: system hang detected!!!\n");
+}
+
+TEST_F(MultiplexerTest, PollFailureIsFatalExceptForAnInterruption)
+{
+    SocketPair pair;
+    Probe probe(pair.fd[0], "probe");
+    probe.mux_attach();
+    pollLog().forcedResult = -1;
+    pollLog().forcedErrno = EINTR;
+    multiplexer.runTurnForTest();
+    EXPECT_TRUE(probe.seen.empty());
+    pollLog().forcedErrno = EBADF;
+    EXPECT_DEATH(multiplexer.runTurnForTest(), std::string("^multiplexer poll failed: ") + std::strerror(EBADF) + "\n");
+    probe.mux_detach();
+}
+
+TEST_F(MultiplexerTest, SignalDuringPollEndsTheLoopAtOnce)
+{
+    SocketPair pair;
+    Probe probe(pair.fd[0], "probe");
+    probe.mux_attach();
+    pollLog().forcedResult = -1;
+    pollLog().forcedErrno = EINTR;
+    pollLog().hook = [] { multiplexer.terminate(); };   // what the SIGTERM handler does
+    Capture log(std::clog);
+    multiplexer.run(false, true);
+    EXPECT_EQ(pollLog().timeouts.size(), 1u);
+    probe.mux_detach();
+}
+
+TEST_F(MultiplexerTest, PluginDeadlineBoundsTheWait)
+{
+    struct Plugin : TimerPoolPlugin
+    {
+        int answer;
+        std::function<void()> during;
+        explicit Plugin(int answer) : answer(answer) {}
+        int timerPoll() override
+        {
+            int result = answer;
+            if (during) {
+                std::function<void()> call = during;   // may delete this plug-in
+                call();
+            }
+            return result;
+        }
+    };
+    SocketPair pair;
+    Probe probe(pair.fd[0], "probe");
+    probe.mux_attach();
+    Plugin none(-1), far(700), near(40);
+    none.timerHook();
+    far.timerHook();
+    near.timerHook();
+    near.timerHook();   // hooked once
+    EXPECT_EQ(multiplexer.pluginCountForTest(), 3u);
+    EXPECT_EQ(multiplexer.timerPoll_schedule(), 40);
+    multiplexer.runTurnForTest();
+    EXPECT_EQ(pollLog().timeouts.back(), 40);
+
+    // The first plug-in unhooks a later one mid-pass: it is neither asked nor kept.
+    none.during = [&near] { near.timerUnhook(); };
+    EXPECT_EQ(multiplexer.timerPoll_schedule(), 700);
+    EXPECT_EQ(multiplexer.pluginCountForTest(), 2u);
+    none.during = nullptr;
+
+    Plugin* self = new Plugin(5);
+    self->timerHook();
+    self->during = [self] { delete self; };   // the destructor unhooks it
+    EXPECT_EQ(multiplexer.timerPoll_schedule(), 5);
+    EXPECT_EQ(multiplexer.pluginCountForTest(), 2u);
+
+    none.timerUnhook();
+    far.timerUnhook();
+    EXPECT_EQ(multiplexer.timerPoll_schedule(), 2147483647);
+    probe.mux_detach();
+}
+
+// Watchdog: the device path is a plain file under STALVANE_ROOT.
+class WatchdogTest : public MultiplexerTest
+{
+protected:
+    void SetUp() override
+    {
+        MultiplexerTest::SetUp();
+        char pattern[] = "/tmp/stalvane-wd-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root = pattern;
+        ASSERT_EQ(::mkdir((root + "/dev").c_str(), 0755), 0);
+        ASSERT_EQ(::mkdir((root + "/dev/misc").c_str(), 0755), 0);
+        device = root + "/dev/misc/gw-wd";
+        ::setenv("STALVANE_ROOT", root.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        ::unsetenv("STALVANE_ROOT");
+        ::unlink(device.c_str());
+        ::rmdir((root + "/dev/misc").c_str());
+        ::rmdir((root + "/dev").c_str());
+        ::rmdir(root.c_str());
+        MultiplexerTest::TearDown();
+    }
+    void createDevice() { std::ofstream(device.c_str()).flush(); }
+    std::string written() const
+    {
+        std::ifstream in(device.c_str());
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // Runs until `turns` polls have happened; `during` runs after each poll.
+    void runTurns(unsigned turns, std::function<void()> during = nullptr)
+    {
+        pollLog().hook = [turns, during] {
+            if (during)
+                during();
+            if (pollLog().timeouts.size() >= turns)
+                multiplexer.terminate();
+        };
+        Capture log(std::clog);
+        multiplexer.run(true, true);
+    }
+
+    std::string root;
+    std::string device;
+};
+
+TEST_F(WatchdogTest, StartPingStopAndTheOneSecondCap)
+{
+    createDevice();
+    SocketPair pair;
+    Probe idle(pair.fd[0], "idle");
+    idle.mux_attach();
+    runTurns(3);
+    // Nothing else due: each poll waits 1000 ms (the fake poll moves the clock).
+    EXPECT_EQ(pollLog().timeouts, (std::vector<int>{1000, 1000, 1000}));
+    EXPECT_EQ(written(), "STARTPINGPINGPINGSTOP");
+    EXPECT_FALSE(multiplexer.watchdogOpenForTest());
+    idle.mux_detach();
+}
+
+TEST_F(WatchdogTest, PingAtMostOncePerSecondAndAtOnceAfterTheClockWentBack)
+{
+    createDevice();
+    SocketPair pair;
+    Probe idle(pair.fd[0], "idle");
+    idle.mux_attach();
+    struct Ticker
+    {
+        Timer timer;
+        void tick() { timer.set(300, &Ticker::tick, this); }
+    } ticker;
+    ticker.timer.set(300, &Ticker::tick, &ticker);
+    // Polls end 300, 600, ... 1800 ms after the start; the sixth one ends with
+    // the clock set back by 5 s; the seventh waits for a timer 5 s ahead,
+    // capped to 1 s.
+    runTurns(7, [] {
+        if (pollLog().timeouts.size() == 6)
+            advance(-5000);
+    });
+    EXPECT_EQ(pollLog().timeouts, (std::vector<int>{300, 300, 300, 300, 300, 300, 1000}));
+    // Pings: after the first poll (300), at 1500 (1200 later), after the
+    // jump back, and 1000 after that.
+    EXPECT_EQ(written(), "STARTPINGPINGPINGPINGSTOP");
+    ticker.timer.reset();
+    idle.mux_detach();
+}
+
+TEST_F(WatchdogTest, OpenAndStartFailuresRunWithoutWatchdog)
+{
+    SocketPair pair;
+    Probe idle(pair.fd[0], "idle");
+    idle.mux_attach();
+    pair.send();   // no watchdog and no timer: the poll must not wait
+    {
+        Capture err(std::cerr);
+        runTurns(1);
+        EXPECT_EQ(err.str(), std::string("Mux: fail to open watchdog: ") + std::strerror(ENOENT) + "\n");
+    }
+    EXPECT_EQ(pollLog().timeouts, std::vector<int>{-1});
+
+    ASSERT_EQ(::symlink("/dev/full", device.c_str()), 0);
+    pollLog() = PollLog();
+    {
+        Capture err(std::cerr);
+        runTurns(1);
+        EXPECT_EQ(err.str(), std::string("Mux: fail to activate watchdog: ") + std::strerror(ENOSPC) + "\n");
+    }
+    EXPECT_EQ(pollLog().timeouts, std::vector<int>{-1});
+    EXPECT_FALSE(multiplexer.watchdogOpenForTest());
+    idle.mux_detach();
+}
+
+TEST_F(WatchdogTest, PingAndStopFailuresAreReported)
+{
+    createDevice();
+    SocketPair pair;
+    Probe idle(pair.fd[0], "idle");
+    idle.mux_attach();
+    // The file may grow to "STARTPING" only: the next writes fail with EFBIG.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 9;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string errors;
+    {
+        Capture err(std::cerr);
+        runTurns(2);
+        errors = err.str();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    const std::string reason = std::strerror(EFBIG);
+    EXPECT_EQ(errors, "Mux: ping watchdog failed: " + reason + "\nMux: stop watchdog failed: " + reason + "\n");
+    EXPECT_EQ(written(), "STARTPING");
+    EXPECT_FALSE(multiplexer.watchdogOpenForTest());
+    idle.mux_detach();
+}
