@@ -1,36 +1,30 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "runtime/CleanQueue.h"
 #include "runtime/Smart_pointer.h"
 
 namespace {
 
-struct Buffer
+template <unsigned N>
+std::vector<int> drain(CleanQueue<int, N>& q)
 {
-    explicit Buffer(int v) : value(v) { ++alive; }
-    ~Buffer() { --alive; }
-    unsigned refcount = 0;
-    int value;
-    static int alive;
-};
-int Buffer::alive = 0;
-
-using Handle = Smart_pointer<Buffer>;
-
-int valueOf(const Handle& h) { return h.isNull() ? -1 : h->value; }
+    std::vector<int> out;
+    for (int v; q.get(v);)
+        out.push_back(v);
+    return out;
+}
 
 TEST(CleanQueue, FullQueueRefusesPutAndAppend)
 {
     CleanQueue<int, 7> q;
-    EXPECT_EQ(q.size(), 7u);
     for (int i = 0; i < 7; ++i)
         EXPECT_TRUE(q.put(i));
     EXPECT_FALSE(q.put(7));
     EXPECT_FALSE(q.append(8));
     EXPECT_EQ(q.count(), 7u);
-    int v = -1;
-    EXPECT_TRUE(q.get(v));
-    EXPECT_EQ(v, 0);
+    EXPECT_EQ(drain(q), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
 }
 
 TEST(CleanQueue, AppendGoesFirstAndGetLastTakesNewest)
@@ -39,45 +33,35 @@ TEST(CleanQueue, AppendGoesFirstAndGetLastTakesNewest)
     q.put(1);
     q.put(2);
     q.append(3);   // read steps back from 0 to 6
-    int v = 0;
-    ASSERT_TRUE(q.get(&v));
-    EXPECT_EQ(v, 3);
-    ASSERT_TRUE(q.get(v));
-    EXPECT_EQ(v, 1);
-    ASSERT_TRUE(q.get(v));
-    EXPECT_EQ(v, 2);
-    EXPECT_TRUE(q.empty());
+    EXPECT_EQ(drain(q), (std::vector<int>{3, 1, 2}));
 
     CleanQueue<int, 7> r;
     r.put(1);
     r.put(2);
     r.append(3);
+    int v = 0;
     ASSERT_TRUE(r.get_last(&v));
     EXPECT_EQ(v, 2);
-    EXPECT_EQ(r.count(), 2u);
+    EXPECT_EQ(drain(r), (std::vector<int>{3, 1}));
 }
 
 TEST(CleanQueue, WrapsAroundTheRing)
 {
     CleanQueue<int, 3> q;
-    int v = 0;
     for (int round = 0; round < 5; ++round) {
-        EXPECT_TRUE(q.put(round * 10));
-        EXPECT_TRUE(q.put(round * 10 + 1));
-        ASSERT_TRUE(q.get(v));
-        EXPECT_EQ(v, round * 10);
-        ASSERT_TRUE(q.get(v));
-        EXPECT_EQ(v, round * 10 + 1);
+        EXPECT_TRUE(q.put(round));
+        EXPECT_TRUE(q.put(round + 10));
+        EXPECT_EQ(drain(q), (std::vector<int>{round, round + 10}));
     }
-    // write is now at index 1: get_last steps it back across the wrap too
+    // write sits at index 1: get_last steps it back across the wrap
     q.put(100);
     q.put(101);
     q.put(102);
     EXPECT_FALSE(q.put(103));
+    int v = 0;
     ASSERT_TRUE(q.get_last(&v));
     EXPECT_EQ(v, 102);
-    ASSERT_TRUE(q.get(v));
-    EXPECT_EQ(v, 100);
+    EXPECT_EQ(drain(q), (std::vector<int>{100, 101}));
 }
 
 TEST(CleanQueue, EmptyQueueLeavesTargetsAlone)
@@ -96,6 +80,18 @@ TEST(CleanQueue, EmptyQueueLeavesTargetsAlone)
     EXPECT_EQ(q.count(), 1u);
 }
 
+struct Buffer
+{
+    explicit Buffer(int v) : value(v) { ++alive; }
+    ~Buffer() { --alive; }
+    unsigned refcount = 0;
+    int value;
+    static int alive;
+};
+int Buffer::alive = 0;
+
+using Handle = Smart_pointer<Buffer>;
+
 TEST(CleanQueue, HoldsReferencesOnlyWhileQueued)
 {
     {
@@ -103,20 +99,18 @@ TEST(CleanQueue, HoldsReferencesOnlyWhileQueued)
         q.put(Handle(new Buffer(1)));
         q.put(Handle(new Buffer(2)));
         q.append(Handle(new Buffer(3)));
-        EXPECT_EQ(Buffer::alive, 3);
         Handle h;
         ASSERT_TRUE(q.get(h));
-        EXPECT_EQ(valueOf(h), 3);
+        EXPECT_EQ(h->value, 3);
         h = nullptr;
         EXPECT_EQ(Buffer::alive, 2);   // the slot gave up its reference
         ASSERT_TRUE(q.get_last(&h));
-        EXPECT_EQ(valueOf(h), 2);
+        EXPECT_EQ(h->value, 2);
         h = nullptr;
         EXPECT_EQ(Buffer::alive, 1);
-        Handle peek;
-        ASSERT_TRUE(q.preview(&peek));
-        EXPECT_EQ(peek->refcount, 2u);
-        peek = nullptr;
+        ASSERT_TRUE(q.preview(&h));
+        EXPECT_EQ(h->refcount, 2u);
+        h = nullptr;
 
         q.clear();   // releases what it held
         EXPECT_EQ(Buffer::alive, 0);
