@@ -11,6 +11,7 @@
 
 #include "protocol/StrmProtocol.h"
 #include "protocol/Tpkt_protocol.h"
+#include "runtime/Profile.h"
 
 namespace Control {
 
@@ -78,10 +79,14 @@ void Service::Send(const char* data, int length)
                   << std::endl;
         return;
     }
+    static Profile::Point build("Control::Service::Send [1]");
+    static Profile::Point hand_over("Control::Service::Send [2]");
+    build.begin();
     Packet p;
     try {
         prepare_head(p);
     } catch (const std::bad_alloc&) {
+        build.end();
         std::cerr << "Control::Service::Send() packet pool exhausted, message dropped" << std::endl;
         return;
     }
@@ -89,7 +94,10 @@ void Service::Send(const char* data, int length)
     p.passert(static_cast<unsigned>(length) <= p.tailroom(), "len<=_tailroom()");
     if (length > 0)
         std::memcpy(p.put(static_cast<unsigned>(length)), data, static_cast<unsigned>(length));
+    build.end();
+    hand_over.begin();
     message(p);
+    hand_over.end();
 }
 
 const std::string& Service::service_name() const

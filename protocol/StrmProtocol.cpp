@@ -12,6 +12,7 @@
 #include <new>
 #include <utility>
 
+#include "runtime/ExtStream.h"
 #include "runtime/Multiplexer.h"
 #include "runtime/Mux.h"
 
@@ -159,8 +160,7 @@ StrmProtocol::ReadResult StrmProtocol::drop_read()
     ssize_t n = ::recv(fd.get(), discard, sizeof discard, MSG_DONTWAIT | MSG_NOSIGNAL);
     const int error = errno;
     if (n > 0) {
-        PutHeader(std::cerr);
-        std::cerr << "packet pool exhausted, " << n << " bytes dropped" << std::endl;
+        std::cerr << ext::header(this) << "packet pool exhausted, " << n << " bytes dropped" << std::endl;
         return ReadResult::data;
     }
     errno = error;
@@ -189,8 +189,7 @@ void StrmProtocol::message(Packet& p)
             continue;
         if (error != EAGAIN && error != EWOULDBLOCK) {
             write_measure.end();
-            PutHeader(std::cerr);
-            std::cerr << "write error";
+            std::cerr << ext::header(this) << "write error";
             put_figures(std::cerr);
             std::cerr << ", error=" << error_text(error) << std::endl;
             ++overflow;
@@ -215,8 +214,7 @@ void StrmProtocol::message(Packet& p)
     write_measure.end();
     if (left == 0)
         return;
-    PutHeader(std::cerr);
-    std::cerr << "write timeout";
+    std::cerr << ext::header(this) << "write timeout";
     put_figures(std::cerr);
     std::cerr << std::endl;
     ++overflow;

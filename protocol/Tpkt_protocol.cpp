@@ -4,6 +4,8 @@
 #include <iostream>
 #include <new>
 
+#include "runtime/Profile.h"
+
 Tpkt_protocol::Tpkt_protocol() : layer_name("TPKT") {}
 
 Tpkt_protocol::~Tpkt_protocol()
@@ -36,15 +38,19 @@ void Tpkt_protocol::local_deactivate()
 
 void Tpkt_protocol::message(Packet& p)
 {
+    static Profile::Point point("Tpkt_protocol::message");
+    point.begin();
     const unsigned n = p.length();
     if (n > max_payload) {
         // The 16-bit length field cannot express it.
         std::cerr << "TPKT message too long, length = " << n << " max = " << max_payload << std::endl;
+        point.end();
         return;
     }
     p.push16_b(n + header_size);
     p.push8(0);
     p.push8(3);
+    point.end();
     transmit(p);
 }
 

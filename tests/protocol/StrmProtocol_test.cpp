@@ -134,3 +134,20 @@ TEST(StreamLayer, NotAttachedAndHeader)
     EXPECT_EQ(os.str(), "SockStream[abc]: ");
     EXPECT_STREQ(holder.stream->name().name(), "StrmProtocol");
 }
+
+TEST_F(Stream, ExhaustedPoolDropsTheReadAndGoesOn)
+{
+    Capture err(std::cerr);
+    holder.activate();
+    std::vector<Packet> all(Packet::blocks_free());
+    for (Packet& p : all)
+        p.reserve_head(0);
+    peer_write("lost");
+    EXPECT_TRUE(runUntil([&] { return !err.str().empty(); }));
+    EXPECT_EQ(err.str(), "SockStream[]: packet pool exhausted, 4 bytes dropped\n");
+    EXPECT_TRUE(holder.stream->is_attached());
+
+    all.clear();
+    peer_write("kept");
+    EXPECT_TRUE(runUntil([&] { return holder.received == "kept"; }));
+}

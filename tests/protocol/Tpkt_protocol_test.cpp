@@ -174,6 +174,18 @@ TEST_F(Tpkt, DeactivationWhileAFrameIsUpStopsTheChunk)
     EXPECT_FALSE(holder.tpkt->timer_pending());
 }
 
+TEST_F(Tpkt, NoBlockForAFrameSkipsItsPayload)
+{
+    std::vector<Packet> all(Packet::blocks_free() - 1);   // one left for the chunk
+    for (Packet& p : all)
+        p.reserve_head(0);
+    feed({0x03, 0x00, 0x00, 0x06, 0x01});
+    EXPECT_EQ(log.str(), "TPKT packet pool exhausted, frame of 2 bytes dropped\n");
+    all.clear();
+    feed({0x02, 0x03, 0x00, 0x00, 0x05, 0x09});
+    EXPECT_EQ(holder.frames, std::vector<Bytes>{Bytes{0x09}});
+}
+
 TEST_F(Tpkt, RandomFramesCutAnywhereComeOutWholeAndInOrder)
 {
     std::mt19937 random(20011);
