@@ -91,7 +91,12 @@ public:
     void IOnInputRelease() override { log.push_back(tag() + " inputRelease"); }
     int IGetTransmitChannel() override { return tx; }
     int IGetReceiveChannel() override { return rx; }
-    void IAfterCreate() override { log.push_back(tag() + " afterCreate"); }
+    void IAfterCreate() override
+    {
+        log.push_back(tag() + " afterCreate");
+        if (activateOnCreate)
+            OnActivated();
+    }
     bool IBeforeDestroy() override
     {
         log.push_back(tag() + " beforeDestroy");
@@ -101,6 +106,7 @@ public:
     }
     bool IActivate(const TERM::TermActivateParams&) override { return supported; }
     bool IDeactivate() override { return supported; }
+    bool Ioctl(const LGCP::IoctlParams&) override { return supported; }
     bool IUserData(const std::vector<char>& data) override
     {
         log.push_back(tag() + " userData " + std::string(data.begin(), data.end()));
@@ -121,6 +127,7 @@ public:
     bool hasInput = true;
     bool hwResult = true;
     bool supported = false;
+    bool activateOnCreate = false;
     std::function<bool(TestSlot&)> onBeforeDestroy;
 };
 
@@ -168,15 +175,16 @@ inline unsigned countSleep(unsigned seconds)
     return 0;
 }
 
-// "seq=3 slot=5 success", "slot=5 transmitter active 33", "error 3", ...
-inline std::string describe(const std::string& payload)
+// "slot=5 success", "slot=5 transmitter active 33", "error 3", ...; a seq
+// other than `current` is shown ("seq=3 slot=5 success").
+inline std::string describe(const std::string& payload, int current = -1)
 {
     LGCP::Message m;
     ASN1::CoderEnv env(ASN1::CoderEnv::per_encoding);
     if (!ASN1::decode(payload.data(), payload.data() + payload.size(), &env, m, true))
         return "undecodable";
     std::string out;
-    if (m.has_seq())
+    if (m.has_seq() && m.get_seq().getValue() != current)
         out += "seq=" + std::to_string(m.get_seq().getValue()) + " ";
     if (m.has_slot())
         out += "slot=" + std::to_string(m.get_slot().getValue()) + " ";
@@ -318,27 +326,31 @@ protected:
     // Frames received until the answer of a ping (which is left out).
     std::vector<std::string> sync()
     {
+        raw.clear();
         LGCP::Message ping;
-        const int pingSeq = 10000 + ++seq;
+        const int pingSeq = ++pings;
         ping.include_seq().setValue(pingSeq);
         ping.get_pdu().set_command().set_ping();
         client->send(ctrltest::frame(ctrltest::encode(ping)));
         const std::string pong = "seq=" + std::to_string(pingSeq) + " success";
         std::vector<std::string> got;
-        bool done = looptest::runUntil([&] {
+        bool found = false;
+        looptest::runUntil([&] {
             client->pump();
             for (std::string& f : client->frames()) {
-                std::string d = describe(f);
+                std::string d = describe(f, seq);
                 if (d == pong)
-                    return true;
-                got.push_back(d);
+                    found = true;
+                else if (!found) {
+                    got.push_back(d);
+                    raw.push_back(f);
+                }
             }
-            return false;
+            return found;
         });
-        EXPECT_TRUE(done);
+        EXPECT_TRUE(found);
         return got;
     }
-    std::string seqText() const { return "seq=" + std::to_string(seq) + " "; }
 
     SimBoard& sim;
     looptest::Capture out{std::cout};
@@ -350,6 +362,8 @@ protected:
     Control::AcceptorNetCheckConnection* acceptor;   // owned by the server
     std::unique_ptr<ctrltest::Client> client;
     int seq = 0;
+    int pings = 100000;
+    std::vector<std::string> raw;   // the frames of the last sync
 };
 
 } // namespace slottest
