@@ -48,6 +48,8 @@ bool CoderEnv::decode(const char* begin, const char* end, AbstractData& value, b
 
 bool encode(const AbstractData& value, CoderEnv* env, OctetInserter out)
 {
+    if (env == nullptr)
+        return false;
     switch (env->get_encodingRule()) {
     case CoderEnv::per_encoding:
         return env->encodePER(value, out);
@@ -62,7 +64,7 @@ bool encode(const AbstractData& value, CoderEnv* env, OctetInserter out)
 
 bool decode(const char* begin, const char* end, CoderEnv* env, AbstractData& value, bool defer)
 {
-    return env->decode(begin, end, value, defer);
+    return env != nullptr && env->decode(begin, end, value, defer);
 }
 
 } // namespace ASN1
