@@ -43,7 +43,11 @@ bool CoderEnv::decode(const char* begin, const char* end, AbstractData& value, b
     if (encodingRule != per_encoding)
         return false;   // only aligned PER is read in this gateway
     PERDecoder decoder(begin, end, defer ? nullptr : this);
-    return value.accept(decoder);
+    if (value.accept(decoder))
+        return true;
+    decodeFailureBit = decoder.failureBitOffset();
+    decodeFailurePath = decoder.failurePath();
+    return false;
 }
 
 bool encode(const AbstractData& value, CoderEnv* env, OctetInserter out)

@@ -610,3 +610,22 @@ TEST(PERDecoderBounds, RandomInputNeverReadsOutside)
         unper(input, digits);
     }
 }
+
+TEST(CoderEnv, RemembersWhereADecodeFailed)
+{
+    // The signal's number ends after one of its three characters.
+    Demo::Message number;
+    number.get_pdu().set_signal().set_number("123");
+    std::vector<char> bytes = per(number);
+    bytes.resize(bytes.size() - 2);
+    CoderEnv env;
+    Demo::Message msg;
+    ASSERT_FALSE(decode(bytes.data(), bytes.data() + bytes.size(), &env, msg, true));
+    EXPECT_EQ(env.decodeFailurePath, "pdu.signal.number");
+    EXPECT_EQ(env.decodeFailureBit, 8 * bytes.size());
+
+    Demo::Digits digits;
+    bytes = octets({0x00, 0x01, 0x01, 0x05});    // one event: its timestamp, then nothing
+    ASSERT_FALSE(decode(bytes.data(), bytes.data() + bytes.size(), &env, digits, true));
+    EXPECT_EQ(env.decodeFailurePath, "list.element.event");
+}
