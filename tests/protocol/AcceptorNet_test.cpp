@@ -96,6 +96,13 @@ int keepalive(int fd, int option)
     return value;
 }
 
+bool tcp_info_readable(int fd)
+{
+    unsigned char info[92];
+    socklen_t size = sizeof info;
+    return ::getsockopt(fd, IPPROTO_TCP, TCP_INFO, info, &size) == 0 && size >= 8;
+}
+
 class Acceptor : public ::testing::Test
 {
 protected:
@@ -177,6 +184,12 @@ TEST_F(Acceptor, SecondControllerIsRefusedWhileTheFirstKeepsWorking)
     // A healthy connection goes back to normal keep-alive at the next check.
     err.clear();
     advance(1000);
+    if (!tcp_info_readable(conn)) {
+        // User-mode emulation cuts the record: the check then never drops.
+        EXPECT_EQ(err.str(), "");
+        EXPECT_TRUE(connected());
+        GTEST_SKIP() << "TCP_INFO is not readable here";
+    }
     EXPECT_EQ(err.str(), "CheckConnectionState Idle\n");
     EXPECT_EQ(keepalive(conn, TCP_KEEPIDLE), 7200);
     EXPECT_EQ(keepalive(conn, TCP_KEEPINTVL), 75);
