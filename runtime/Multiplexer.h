@@ -144,6 +144,7 @@ public:
     unsigned dpcCountForTest() const { return static_cast<unsigned>(dpcActive.size()); }
     unsigned pluginCountForTest() const { return static_cast<unsigned>(plugins.size()); }
     bool watchdogOpenForTest() const { return watchdog >= 0; }
+    void resetMeasuresForTest();
     // Lists linked both ways, every handler knowing its list, no poll entry
     // pointing at a detached handler, timers in order, deferred calls sorted.
     bool invariantForTest() const;
