@@ -6,7 +6,7 @@
 // and pipelined throughput (up to `window` messages in flight), and prints
 // messages per second.
 //
-//     tpkt_bench [round-trips [pipelined [window]]]
+//     bench_tpkt [round-trips [pipelined [window]]]
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
