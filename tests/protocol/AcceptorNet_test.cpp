@@ -184,6 +184,18 @@ TEST_F(Acceptor, SecondControllerIsRefusedWhileTheFirstKeepsWorking)
     EXPECT_TRUE(connected());
 }
 
+TEST_F(Acceptor, PendingConnectionsAreTakenInOneEvent)
+{
+    Client first(port), second(port);
+    multiplexer.setPollForTest(looptest::cappedPoll);
+    multiplexer.runTurnForTest();
+    multiplexer.setPollForTest(nullptr);
+    EXPECT_TRUE(connected());
+    EXPECT_EQ(user.events.size(), 1u);
+    EXPECT_NE(err.str().find("refuse connection from 127.0.0.1:" + std::to_string(second.local_port())),
+              std::string::npos);
+}
+
 TEST_F(Acceptor, HealthyConnectionReturnsToNormalKeepAlive)
 {
     Client first(port);
