@@ -12,8 +12,11 @@
 #include <iostream>
 
 #include "runtime/Dpc.h"
+#include "runtime/Event.h"
 #include "runtime/FixedPath.h"
 #include "runtime/Mux.h"
+#include "runtime/Profile.h"
+#include "runtime/Table.h"
 
 Multiplexer multiplexer;
 
@@ -355,9 +358,8 @@ int Multiplexer::pollTimeout(int pluginWait)
     return timeout;
 }
 
-void Multiplexer::service(int ready)
+void Multiplexer::service()
 {
-    (void)ready;
     for (std::size_t index = 0; index < pollOwners.size(); ++index) {
         if (EventHandler* handler = pollOwners[index])
             handler->revents = pollSet[index].revents;
@@ -399,6 +401,9 @@ void Multiplexer::turn()
         return;
 
     int timeout = pollTimeout(pluginWait);
+    // A handler attached by the second pass is first polled next turn: not a hang.
+    if (timeout < 0 && pollLive == 0 && !newList.empty())
+        timeout = 0;
     if (timeout < 0 && pollLive == 0) {
         std::cerr << "multiplexer: system hang detected!!!" << std::endl;
         std::abort();
@@ -425,7 +430,7 @@ void Multiplexer::turn()
         std::cerr << "multiplexer poll failed: " << std::strerror(pollError) << std::endl;
         std::abort();
     }
-    service(ready);
+    service();
 }
 
 void Multiplexer::run(bool use_watchdog, bool no_time_cache)
@@ -521,4 +526,32 @@ void Multiplexer::dump(std::ostream& os) const
     os << '\n' << "timer transition measurement (min/max/cur/counter): ";
     timerMeasure.put(os);
     os << '\n';
+    Profile::dump(os);
+
+    ext::Table table(40, 30, 10, 10, 5, 60);
+    {
+        ext::Table::Sentry out(os, table);
+        out << ext::delimeter;
+        out << "name" << ext::nextrow << "events" << ext::nextrow << "count" << ext::nextrow << "handler"
+            << ext::nextrow << "fd" << ext::nextrow << "measure" << ext::nextrow;
+        out << ext::delimeter;
+        for (const EventHandler& handler : *active) {
+            if (!handler.is_named())
+                continue;
+            const Event& event = static_cast<const Event&>(handler);
+            out << ext::beginrow;
+            out << event.getName() << ext::nextrow << PollEventAsText(event.getEvents()) << ext::nextrow
+                << event.getCount() << ext::nextrow << (event.isBound() ? "attached" : "unattached")
+                << ext::nextrow << event.getFd() << ext::nextrow << event.getMeasure() << ext::nextrow;
+        }
+        out << ext::delimeter;
+    }
+    os << std::endl;
+}
+
+void Multiplexer::resetMeasuresForTest()
+{
+    dpcMeasure = Measure();
+    eventMeasure = Measure();
+    timerMeasure = Measure();
 }

@@ -144,6 +144,7 @@ public:
     unsigned dpcCountForTest() const { return static_cast<unsigned>(dpcActive.size()); }
     unsigned pluginCountForTest() const { return static_cast<unsigned>(plugins.size()); }
     bool watchdogOpenForTest() const { return watchdog >= 0; }
+    void resetMeasuresForTest();
     // Lists linked both ways, every handler knowing its list, no poll entry
     // pointing at a detached handler, timers in order, deferred calls sorted.
     bool invariantForTest() const;
@@ -155,7 +156,7 @@ private:
     void join();
     void buildPollSet();
     int pollTimeout(int pluginWait);
-    void service(int ready);
+    void service();
     void openWatchdog();
     void closeWatchdog();
     void writeWatchdog(const char* text, unsigned length, const char* failure);

@@ -182,15 +182,18 @@ TEST_F(EventTest, CallbackDeletesItsOwnEventAndTheNextOne)
         client->event.Bind("Client::OnEvent", &Client::OnEvent, client);
         client->event.Schedule(own, POLLIN);
     }
-    a->action = [a, b] {
+    Client late(calls, "late");
+    late.event.Bind("Client::OnEvent", &Client::OnEvent, &late);
+    a->action = [a, b, &late, &own] {
         delete b;
+        late.event.Schedule(own, POLLIN);   // attached mid-pass: first polled next turn
         delete a;
     };
     multiplexer.runTurnForTest();
     EXPECT_EQ(names(calls), (std::vector<std::string>{"a", "c"}));
-    EXPECT_EQ(multiplexer.attachedCountForTest(), 1u);
+    EXPECT_EQ(multiplexer.attachedCountForTest(), 2u);
     multiplexer.runTurnForTest();
-    EXPECT_EQ(names(calls), (std::vector<std::string>{"a", "c", "c"}));
+    EXPECT_EQ(names(calls), (std::vector<std::string>{"a", "c", "c", "late"}));
 }
 
 TEST_F(EventTest, CallbackReleasesOrUnbindsItself)

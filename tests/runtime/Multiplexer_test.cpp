@@ -122,54 +122,6 @@ TEST_F(MultiplexerTest, IdleHandlersGetZeroOnlyInTurnsWithAReadyDescriptor)
     idle.mux_detach();
 }
 
-TEST_F(MultiplexerTest, HandlerReattachedInItsCallbackMovesToTheEndFromTheNextTurn)
-{
-    SocketPair pair;
-    pair.send();
-    Probe a(pair.fd[0], "a"), b(pair.fd[0], "b"), c(pair.fd[0], "c");
-    a.onService = [](Probe& self) {
-        self.mux_detach();
-        self.mux_attach();
-        self.onService = nullptr;
-    };
-    a.mux_attach();
-    b.mux_attach();
-    c.mux_attach();
-    multiplexer.runTurnForTest();
-    EXPECT_EQ(serviceLog(), (std::vector<std::string>{"a", "b", "c"}));
-    EXPECT_EQ(multiplexer.activeCountForTest(), 2u);   // a waits in the new list
-    multiplexer.runTurnForTest();
-    EXPECT_EQ(serviceLog(), (std::vector<std::string>{"a", "b", "c", "b", "c", "a"}));
-    a.mux_detach();
-    b.mux_detach();
-    c.mux_detach();
-}
-
-TEST_F(MultiplexerTest, CallbackDeletesItselfAndTheNextHandler)
-{
-    SocketPair pair;
-    pair.send();
-    Probe* a = new Probe(pair.fd[0], "a");
-    Probe* b = new Probe(pair.fd[0], "b");
-    Probe c(pair.fd[0], "c");
-    Probe late(pair.fd[0], "late");
-    a->onService = [b, &late](Probe& self) {
-        delete b;
-        late.mux_attach();   // first polled next turn
-        delete &self;        // still attached: the destructor detaches it
-    };
-    a->mux_attach();
-    b->mux_attach();
-    c.mux_attach();
-    multiplexer.runTurnForTest();
-    EXPECT_EQ(serviceLog(), (std::vector<std::string>{"a", "c"}));
-    multiplexer.runTurnForTest();
-    EXPECT_EQ(serviceLog(), (std::vector<std::string>{"a", "c", "c", "late"}));
-    EXPECT_TRUE(multiplexer.invariantForTest());
-    c.mux_detach();
-    late.mux_detach();
-}
-
 TEST_F(MultiplexerTest, HandlerDeletedBeforePollLosesItsEntry)
 {
     SocketPair pair;
@@ -274,6 +226,28 @@ TEST_F(MultiplexerTest, TerminateBeforeRunHasNoEffect)
     probe.mux_detach();
 }
 
+TEST_F(MultiplexerTest, WithTheTimeCacheTheLoopTimeIsRefreshedAfterEachPoll)
+{
+    SocketPair pair;
+    Probe probe(pair.fd[0], "probe");
+    probe.mux_attach();
+    std::vector<std::int32_t> seen;
+    pollLog().hook = [&seen] {
+        seen.push_back(Mux::g_tv_time.sec);
+        Mux::g_tv_time = {1, 0};   // what the refresh must overwrite
+        if (seen.size() == 2)
+            multiplexer.terminate();
+    };
+    pair.send();   // ready: no waiting
+    Capture log(std::clog);
+    multiplexer.run(false, false);
+    ASSERT_EQ(seen.size(), 2u);
+    const std::int32_t now = static_cast<std::int32_t>(::time(nullptr));
+    EXPECT_NEAR(seen[0], now, 5);   // set when run starts
+    EXPECT_NEAR(seen[1], now, 5);   // refreshed after the first poll
+    probe.mux_detach();
+}
+
 TEST_F(MultiplexerTest, ZeroMsTimerArmedInADeferredCallFiresNextTurnWithoutWaiting)
 {
     SocketPair pair;
@@ -328,6 +302,34 @@ TEST_F(MultiplexerTest, HangIsFatalEvenWithAnActiveDeferredCall)
             multiplexer.runTurnForTest();
         },
         "^multiplexer: system hang detected!!!\n");
+}
+
+TEST_F(MultiplexerTest, FirstHandlerAttachedInTheSecondPassIsNoHang)
+{
+    SocketPair pair;
+    Probe probe(pair.fd[0], "probe");
+    struct Attacher
+    {
+        Dpc dpc;
+        Probe* probe;
+        int calls = 0;
+        void run()
+        {
+            if (++calls == 2) {
+                probe->mux_attach();
+                dpc.Deactivate();
+            }
+        }
+    } attacher{{}, &probe};
+    attacher.dpc.Bind(&attacher, &Attacher::run);
+    attacher.dpc.Activate();
+    multiplexer.runTurnForTest();
+    EXPECT_EQ(pollLog().timeouts, std::vector<int>{0});
+    EXPECT_EQ(pollLog().sizes, std::vector<unsigned>{0});
+    pair.send();
+    multiplexer.runTurnForTest();
+    EXPECT_EQ(probe.seen, std::vector<short>{POLLIN});
+    probe.mux_detach();
 }
 
 TEST_F(MultiplexerTest, PollFailureIsFatalExceptForAnInterruption)

@@ -1,0 +1,72 @@
+#include "hardware/SimHal.h"
+
+#include <algorithm>
+
+#include "hardware/HalRecords.h"
+
+SimHal::SimHal()
+{
+    reset();
+}
+
+void SimHal::reset()
+{
+    outputs_.fill(Output{});
+    inputs_.fill(0xFF);
+}
+
+// Follows connections; a loop of connections reads as the input of the channel
+// where the walk gives up.
+unsigned char SimHal::sample(int channel) const
+{
+    for (int hops = 0; hops < kChannels; ++hops) {
+        const Output& out = output(channel);
+        if (out.setting == Setting::Constant)
+            return out.byte;
+        if (out.setting != Setting::Connected)
+            break;
+        channel = out.source;
+    }
+    return inputs_[static_cast<std::size_t>(channel)];
+}
+
+int SimHal::ioctl(SimOpenFile&, std::uint32_t code, unsigned char* record, std::size_t, int& error)
+{
+    switch (code) {
+    case Hal::kConnect: {
+        Hal::ConnectRecord r = Hal::ConnectRecord::decode(record);
+        if (!valid(r.output) || !valid(r.source))
+            break;
+        outputs_[static_cast<std::size_t>(r.output)] = {Setting::Connected, r.source, 0};
+        return 0;
+    }
+    case Hal::kDisable: {
+        Hal::DisableRecord r = Hal::DisableRecord::decode(record);
+        if (!valid(r.channel))
+            break;
+        outputs_[static_cast<std::size_t>(r.channel)] = {Setting::Disabled, -1, 0};
+        return 0;
+    }
+    case Hal::kWrite: {
+        Hal::ByteRecord r = Hal::ByteRecord::decode(record);
+        if (!valid(r.channel) || r.value < 0 || r.value > 0xFF)
+            break;
+        outputs_[static_cast<std::size_t>(r.channel)] = {Setting::Constant, -1, static_cast<unsigned char>(r.value)};
+        return 0;
+    }
+    case Hal::kRead: {
+        Hal::ByteRecord r = Hal::ByteRecord::decode(record);
+        if (!valid(r.channel))
+            break;
+        r.value = sample(r.channel);
+        Hal::ByteRecord::Bytes out = r.encode();
+        std::copy(out.begin(), out.end(), record);
+        return 0;
+    }
+    default:
+        error = ENOTTY;
+        return -1;
+    }
+    error = EINVAL;
+    return -1;
+}
