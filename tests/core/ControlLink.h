@@ -125,8 +125,9 @@ struct Probe : CtrlSrv::Service
     std::function<bool(const LGCP::Command&)> onCommand;
 };
 
-// The server with the heartbeat and one probe bound, activated on a
-// checking acceptor on a free port, with one controller connected.
+// The server with the heartbeat and one probe bound, activated on an
+// acceptor on a free port, with one controller connected. The plain
+// acceptor: its checking variant's health check is not under test here.
 class ControlLink : public ::testing::Test
 {
 protected:
@@ -135,7 +136,7 @@ protected:
         Mux::g_tv_time = {1700000000, 0};
         server.Bind(&heartbeat);
         server.Bind(&probe);
-        acceptor = new Control::AcceptorNetCheckConnection(0, true);
+        acceptor = new Control::AcceptorNet(0, true);
         EXPECT_TRUE(server.Activate(acceptor));
         client.reset(new Client(acceptor->GetBoundPort()));
         EXPECT_TRUE(looptest::runUntil([this] { return connected(); }));
@@ -179,7 +180,7 @@ protected:
     CtrlSrv::Server server;
     HeartBeatCtl heartbeat;
     Probe probe{"probe", events};
-    Control::AcceptorNetCheckConnection* acceptor;   // owned by the server
+    Control::AcceptorNet* acceptor;   // owned by the server
     std::unique_ptr<Client> client;
 };
 
