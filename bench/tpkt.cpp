@@ -6,6 +6,10 @@
 // and pipelined throughput (up to `window` messages in flight), and prints
 // messages per second.
 //
+// Then the same for `ping` commands through the control server (with the
+// heartbeat bound, as in the daemon): decode, dispatch, answer, encode and
+// TPKT, reported as commands per second.
+//
 //     bench_tpkt [round-trips [pipelined [window]]]
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -21,6 +25,9 @@
 #include <string>
 #include <vector>
 
+#include "core/CtrlSrvServer.h"
+#include "core/CtrlSrvService.h"
+#include "core/HeartBeatCtl.h"
 #include "protocol/AcceptorNet.h"
 #include "runtime/Multiplexer.h"
 
@@ -39,6 +46,19 @@ public:
 private:
     Control::Service& service;
 };
+
+// Ends the loop when the controller goes; takes no command.
+class StopOnDisconnect : public CtrlSrv::Service
+{
+public:
+    void OnConnect() override {}
+    void OnDisconnect() override { multiplexer.terminate(); }
+    bool OnCommand(const LGCP::Command&) override { return false; }
+};
+
+// `ping` with seq 7 and its answer, each one 8-octet frame.
+const std::string ping_frame("\x03\x00\x00\x08\x80\x01\x07\x18", 8);
+const std::string ping_answer("\x03\x00\x00\x08\x80\x01\x07\x40", 8);
 
 double seconds_since(std::chrono::steady_clock::time_point start)
 {
@@ -75,9 +95,18 @@ public:
         return f;
     }
 
-    double round_trips(unsigned size, unsigned count)
+    // One frame out; true when the answer is exactly `expected`.
+    bool answered(const std::string& f, const std::string& expected)
     {
-        const std::string f = frame(size);
+        std::string in(expected.size(), '\0');
+        write_all(f.data(), f.size());
+        read_all(&in[0], in.size());
+        return in == expected;
+    }
+
+    // Frames f out and waits each time for an answer of the same size.
+    double round_trips(const std::string& f, unsigned count)
+    {
         std::vector<char> in(f.size());
         const auto start = std::chrono::steady_clock::now();
         for (unsigned i = 0; i < count; ++i) {
@@ -87,9 +116,9 @@ public:
         return count / seconds_since(start);
     }
 
-    double pipelined(unsigned size, unsigned count, unsigned window)
+    // Up to `window` frames f in flight; answers of the same size.
+    double pipelined(const std::string& f, unsigned count, unsigned window)
     {
-        const std::string f = frame(size);
         std::vector<char> in(65536);
         const std::size_t total = static_cast<std::size_t>(count) * f.size();
         std::size_t sent = 0, received = 0;
@@ -147,6 +176,43 @@ private:
     int fd;
 };
 
+int ping_bench(unsigned round_trips, unsigned pipelined, unsigned window)
+{
+    HeartBeatCtl heartbeat;
+    StopOnDisconnect stop;
+    CtrlSrv::Server server;
+    server.Bind(&heartbeat);
+    server.Bind(&stop);
+    Control::AcceptorNetCheckConnection* acceptor = new Control::AcceptorNetCheckConnection(0, false);
+    if (!server.Activate(acceptor) || acceptor->GetBoundPort() == 0) {
+        std::fprintf(stderr, "cannot listen\n");
+        return 1;
+    }
+    const std::uint16_t port = acceptor->GetBoundPort();
+
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        Controller c(port);
+        if (!c.answered(ping_frame, ping_answer)) {
+            std::fprintf(stderr, "ping not answered with success\n");
+            std::_Exit(1);
+        }
+        const double rt = c.round_trips(ping_frame, round_trips);
+        const double pl = c.pipelined(ping_frame, pipelined, window);
+        std::printf("\nping through CtrlSrv::Server (decode, dispatch, answer, encode, TPKT)\n");
+        std::printf("%8s %20s %24s\n", "payload", "round trips (cmd/s)", "pipelined (cmd/s)");
+        std::printf("%8u %20.0f %24.0f\n", 4u, rt, pl);
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
+    multiplexer.run(false, true);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    server.Deactivate();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -171,8 +237,8 @@ int main(int argc, char** argv)
         std::printf("TPKT echo over loopback through AcceptorNetCheckConnection and Control::Service\n");
         std::printf("%8s %20s %24s\n", "payload", "round trips (msg/s)", "pipelined (msg/s)");
         for (unsigned size : sizes) {
-            const double rt = c.round_trips(size, round_trips);
-            const double pl = c.pipelined(size, pipelined, window);
+            const double rt = c.round_trips(Controller::frame(size), round_trips);
+            const double pl = c.pipelined(Controller::frame(size), pipelined, window);
             std::printf("%8u %20.0f %24.0f\n", size, rt, pl);
         }
         std::printf("(%u round trips, %u pipelined messages, window %u, per payload size)\n", round_trips, pipelined,
@@ -184,5 +250,7 @@ int main(int argc, char** argv)
     int status = 0;
     ::waitpid(child, &status, 0);
     acceptor.Deactivate();
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return 1;
+    return ping_bench(round_trips, pipelined, window);
 }
