@@ -142,7 +142,9 @@ bool HDLC::activate()
     mux().Connect(slot, params.mode != 2 ? params.tdm : params.tdm2);
     mux().Connect(params.tdm, slot);
 
-    m_event.Bind("HDLC::OnEvent", &HDLC::on_event, this);
+    // Bound once: a user may activate again from inside this very callback.
+    if (!m_event.isBound())
+        m_event.Bind("HDLC::OnEvent", &HDLC::on_event, this);
     m_event.Schedule(Fd(fd), POLLIN | POLLOUT);
     if (!m_event.IsActive()) {
         // The event's duplicate could not be made; the original is closed.

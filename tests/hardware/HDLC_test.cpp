@@ -384,6 +384,24 @@ TEST_F(HdlcTest, AUserThatClosesTheChannelWhileReceivingGetsNothingMore)
     EXPECT_EQ(err_.take(), "");
 }
 
+TEST_F(HdlcTest, AUserMayActivateTheChannelAgainWhileReceiving)
+{
+    activateReady();
+    user_.onReceive = [this] {
+        user_.onReceive = nullptr;
+        ASSERT_TRUE(ch_.activate());
+    };
+    ASSERT_TRUE(mcc().injectFrame(file(), {1}));
+    ASSERT_TRUE(mcc().injectFrame(file(), {2}));
+    turn();
+    // The second frame went with the old channel; reading goes on on the new one.
+    EXPECT_EQ(user_.events, (std::vector<std::string>{"rx 01"}));
+    EXPECT_TRUE(ch_.is_open());
+    ASSERT_TRUE(mcc().injectFrame(file(), {3}));
+    turn();
+    EXPECT_EQ(user_.events, (std::vector<std::string>{"rx 01", "rx 03", "ready"}));
+}
+
 TEST_F(HdlcTest, AUserMayDeleteTheChannelWhileReceiving)
 {
     auto owned = std::make_unique<HDLC>(sim_, mux_);
