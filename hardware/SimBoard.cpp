@@ -11,6 +11,7 @@
 
 #include "hardware/IoctlCode.h"
 #include "hardware/SimHal.h"
+#include "hardware/SimMcc.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ bool inodeOf(int fd, std::pair<dev_t, ino_t>& node)
 SimBoard::SimBoard()
 {
     addDriver("/dev/hal", std::make_unique<SimHal>());
+    addDriver("/dev/mcc/ctl", std::make_unique<SimMcc>());
 }
 
 SimBoard::~SimBoard()
