@@ -1,0 +1,74 @@
+#include "asn1/AbstractData.h"
+
+#include <iostream>
+#include <sstream>
+
+#include "asn1/AVNEncoder.h"
+
+namespace ASN1 {
+
+unsigned CountBits(std::uint32_t n)
+{
+    if (n == 0)
+        return 32;
+    unsigned bits = 0;
+    for (std::uint32_t v = n - 1; v != 0; v >>= 1)
+        ++bits;
+    return bits;
+}
+
+int lexicographic_compare_bytes(const char* a, const char* aEnd, const char* b, const char* bEnd)
+{
+    for (; a != aEnd && b != bEnd; ++a, ++b) {
+        int diff = static_cast<unsigned char>(*a) - static_cast<unsigned char>(*b);
+        if (diff != 0)
+            return diff;
+    }
+    if (a == aEnd && b == bEnd)
+        return 0;
+    return a != aEnd ? 1 : -1;
+}
+
+std::ios_base::iostate AbstractData::print_on(std::ostream& strm) const
+{
+    AVNEncoder printer(strm);
+    return accept(printer) ? std::ios_base::goodbit : std::ios_base::failbit;
+}
+
+std::string AbstractData::asValueNotation() const
+{
+    std::ostringstream strm;
+    print_on(strm);
+    return strm.str();
+}
+
+std::ostream& operator<<(std::ostream& strm, const AbstractData& value)
+{
+    if (!strm.good())
+        return strm;
+    std::ios_base::iostate state = std::ios_base::goodbit;
+    {
+        std::ostream::sentry guard(strm);
+        if (guard) {
+            try {
+                state = value.print_on(strm);
+            } catch (...) {
+                // Puts the stream into the bad state; rethrows only when its
+                // exception mask asks for it.
+                try {
+                    strm.setstate(std::ios_base::badbit);
+                } catch (...) {
+                }
+                if (strm.exceptions() & std::ios_base::badbit)
+                    throw;
+            }
+        }
+    }
+    // A value that cannot be printed must not silence the process's log
+    // streams: the standard streams keep their state, others get failbit.
+    if (state != std::ios_base::goodbit && &strm != &std::cerr && &strm != &std::clog && &strm != &std::cout)
+        strm.setstate(state);
+    return strm;
+}
+
+} // namespace ASN1

@@ -1,0 +1,68 @@
+#include "asn1/CoderEnv.h"
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+
+#include "asn1/AVNEncoder.h"
+#include "asn1/PERDecoder.h"
+#include "asn1/PEREncoder.h"
+
+namespace ASN1 {
+
+bool CoderEnv::encodePER(const AbstractData& value, OctetInserter out)
+{
+    std::vector<char> octets;
+    octets.reserve(256);
+    PEREncoder encoder(octets);
+    if (!value.accept(encoder))
+        return false;
+    std::copy(octets.begin(), octets.end(), out);
+    return true;
+}
+
+// No BER coder is built into this gateway: the rule fails.
+bool CoderEnv::encodeBER(const AbstractData&, OctetInserter)
+{
+    return false;
+}
+
+bool CoderEnv::encodeAVN(const AbstractData& value, OctetInserter out)
+{
+    std::ostringstream strm;
+    AVNEncoder printer(strm);
+    if (!value.accept(printer))
+        return false;
+    const std::string text = strm.str();
+    std::copy(text.begin(), text.end(), out);
+    return true;
+}
+
+bool CoderEnv::decode(const char* begin, const char* end, AbstractData& value, bool defer)
+{
+    if (encodingRule != per_encoding)
+        return false;   // only aligned PER is read in this gateway
+    PERDecoder decoder(begin, end, defer ? nullptr : this);
+    return value.accept(decoder);
+}
+
+bool encode(const AbstractData& value, CoderEnv* env, OctetInserter out)
+{
+    switch (env->get_encodingRule()) {
+    case CoderEnv::per_encoding:
+        return env->encodePER(value, out);
+    case CoderEnv::ber_encoding:
+        return env->encodeBER(value, out);
+    case CoderEnv::avn_encoding:
+        return env->encodeAVN(value, out);
+    default:
+        return false;
+    }
+}
+
+bool decode(const char* begin, const char* end, CoderEnv* env, AbstractData& value, bool defer)
+{
+    return env->decode(begin, end, value, defer);
+}
+
+} // namespace ASN1

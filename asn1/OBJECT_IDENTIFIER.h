@@ -1,0 +1,35 @@
+#pragma once
+// OBJECT IDENTIFIER values and their X.690 content octets.
+#include <vector>
+
+#include "asn1/AbstractData.h"
+
+namespace ASN1 {
+
+class OBJECT_IDENTIFIER : public AbstractData {
+public:
+    typedef AbstractData::InfoType InfoType;
+    static const InfoType theInfo;
+
+    explicit OBJECT_IDENTIFIER(const InfoType* info = &theInfo) : AbstractData(info) {}
+    static AbstractData* create(const AbstractData::InfoType* info);
+
+    std::size_t levels() const { return arcs.size(); }
+    std::uint32_t operator[](std::size_t i) const { return arcs[i]; }
+    void append(std::uint32_t arc) { arcs.push_back(arc); }
+    void swap(OBJECT_IDENTIFIER& other) { arcs.swap(other.arcs); }
+
+    // Appends the content octets (none for fewer than two arcs).
+    void encodeCommon(std::vector<char>& out) const;
+    // Replaces the arcs from content octets; false for a cut-off sub-identifier.
+    bool decodeCommon(const char* begin, const char* end);
+
+    int do_compare(const AbstractData& other) const override;
+    AbstractData* do_clone() const override;
+    bool do_accept(Visitor& visitor) override;
+    bool do_accept(ConstVisitor& visitor) const override;
+
+    std::vector<std::uint32_t> arcs;
+};
+
+} // namespace ASN1

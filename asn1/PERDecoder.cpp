@@ -1,0 +1,555 @@
+#include "asn1/PERDecoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "asn1/ASN1.h"
+
+namespace ASN1 {
+namespace {
+
+// Restores the decoder's end after an open type was decoded within its length.
+class EndGuard {
+public:
+    EndGuard(const char*& end, const char* limit) : end_(end), saved_(end) { end_ = limit; }
+    ~EndGuard() { end_ = saved_; }
+    EndGuard(const EndGuard&) = delete;
+    EndGuard& operator=(const EndGuard&) = delete;
+
+private:
+    const char*& end_;
+    const char* saved_;
+};
+
+} // namespace
+
+// ---- bit reader ----
+
+bool PERDecoder::decodeSingleBit()
+{
+    if (beginPosition >= endPosition)
+        return false;
+    --bitOffset;
+    const bool bit = ((static_cast<unsigned char>(*beginPosition) >> bitOffset) & 1) != 0;
+    if (bitOffset == 0) {
+        ++beginPosition;
+        bitOffset = 8;
+    }
+    return bit;
+}
+
+bool PERDecoder::decodeMultiBit(unsigned n, std::uint32_t& out)
+{
+    if (n > 32 || getBitsLeft() < n)
+        return false;
+    std::uint64_t value = 0;
+    while (n > 0) {
+        const unsigned take = std::min(n, bitOffset);
+        const unsigned octet = static_cast<unsigned char>(*beginPosition);
+        value = (value << take) | ((octet >> (bitOffset - take)) & ((1u << take) - 1));
+        bitOffset -= take;
+        n -= take;
+        if (bitOffset == 0) {
+            ++beginPosition;
+            bitOffset = 8;
+        }
+    }
+    out = static_cast<std::uint32_t>(value);
+    return true;
+}
+
+void PERDecoder::byteAlign()
+{
+    if (bitOffset != 8) {
+        ++beginPosition;
+        bitOffset = 8;
+    }
+}
+
+void PERDecoder::setPosition(const char* p)
+{
+    beginPosition = std::min(p, endPosition);
+    bitOffset = 8;
+}
+
+std::size_t PERDecoder::decodeBlock(char* dst, std::size_t n)
+{
+    if (n == 0)
+        return 0;
+    byteAlign();
+    const std::size_t count = std::min(n, static_cast<std::size_t>(endPosition - beginPosition));
+    std::memcpy(dst, beginPosition, count);
+    beginPosition += count;
+    return count;
+}
+
+// X.691 10.5: constrained whole number.
+int PERDecoder::decodeUnsigned(std::uint32_t lb, std::uint32_t ub, std::uint32_t& out)
+{
+    if (lb == ub) {
+        out = lb;
+        return 0;
+    }
+    if (atEnd())
+        return -1;
+    const std::uint32_t range = ub - lb + 1;    // 0: the full 32-bit range
+    std::uint32_t value = 0;
+    if (range != 0 && range <= 255) {
+        if (!decodeMultiBit(CountBits(range), value))
+            return -1;
+    } else if (range == 256) {
+        byteAlign();
+        if (!decodeMultiBit(8, value))
+            return -1;
+    } else if (range != 0 && range <= 65536) {
+        byteAlign();
+        if (!decodeMultiBit(16, value))
+            return -1;
+    } else {
+        const unsigned maxOctets = (CountBits(range) + 7) / 8;
+        std::uint32_t octets = 0;
+        if (!decodeMultiBit(CountBits(maxOctets), octets))
+            return -1;
+        byteAlign();
+        if (!decodeMultiBit((octets + 1) * 8, value))
+            return -1;
+    }
+    out = lb + value;
+    return 0;
+}
+
+// X.691 10.9, without the fragmented form (lengths of 16384 and more).
+int PERDecoder::decodeLength(std::uint32_t lb, std::uint32_t ub, std::uint32_t& out)
+{
+    if (ub <= 65535)
+        return decodeUnsigned(lb, ub, out);
+    byteAlign();
+    std::uint32_t first = 0;
+    if (!decodeMultiBit(8, first))
+        return -1;
+    if ((first & 0x80) == 0) {
+        out = first;
+        return 0;
+    }
+    if ((first & 0x40) != 0)
+        return -1;
+    std::uint32_t second = 0;
+    if (!decodeMultiBit(8, second))
+        return -1;
+    out = ((first & 0x3F) << 8) | second;
+    return 0;
+}
+
+// X.691 10.6: normally small non-negative whole number.
+bool PERDecoder::decodeSmallUnsigned(std::uint32_t& out)
+{
+    if (atEnd())
+        return false;
+    if (!decodeSingleBit())
+        return decodeMultiBit(6, out);
+    std::uint32_t octets = 0;
+    if (decodeLength(0, NoUpperLimit, octets) != 0 || octets > 4)
+        return false;
+    byteAlign();
+    return decodeMultiBit(octets * 8, out);
+}
+
+int PERDecoder::decodeConstrainedLength(const ConstrainedObject& object, std::uint32_t& out)
+{
+    switch (object.getConstraintType()) {
+    case ExtendableConstraint:
+        if (atEnd())
+            return -1;
+        if (decodeSingleBit())
+            return decodeLength(0, NoUpperLimit, out);
+        return decodeLength(static_cast<std::uint32_t>(object.getLowerLimit()), object.getUpperLimit(), out);
+    case FixedConstraint:
+        return decodeLength(static_cast<std::uint32_t>(object.getLowerLimit()), object.getUpperLimit(), out);
+    default:
+        return decodeLength(0, NoUpperLimit, out);
+    }
+}
+
+bool PERDecoder::decodeBitMap(unsigned char* bits, std::uint32_t m)
+{
+    if (getBitsLeft() < m)
+        return false;
+    std::uint32_t i = 0;
+    for (; m >= 8; m -= 8, ++i) {
+        std::uint32_t octet = 0;
+        decodeMultiBit(8, octet);
+        bits[i] = static_cast<unsigned char>(octet);
+    }
+    if (m > 0) {
+        std::uint32_t rest = 0;
+        decodeMultiBit(m, rest);
+        bits[i] = static_cast<unsigned char>(rest << (8 - m));
+    }
+    return true;
+}
+
+// ---- values ----
+
+bool PERDecoder::do_visit(Null&)
+{
+    return true;
+}
+
+bool PERDecoder::do_visit(BOOLEAN& value)
+{
+    if (atEnd())
+        return false;
+    value.setValue(decodeSingleBit());
+    return true;
+}
+
+bool PERDecoder::do_visit(INTEGER& value)
+{
+    const ConstraintType type = value.getConstraintType();
+    bool extension = false;
+    if (type == ExtendableConstraint) {
+        if (atEnd())
+            return false;
+        extension = decodeSingleBit();
+    }
+    if (type == FixedConstraint || (type == ExtendableConstraint && !extension)) {
+        std::uint32_t v = 0;
+        if (decodeUnsigned(static_cast<std::uint32_t>(value.getLowerLimit()), value.getUpperLimit(), v) != 0)
+            return false;
+        value.setUnsignedValue(v);
+        return true;
+    }
+    // X.691 10.8: length and two's complement octets.
+    std::uint32_t octets = 0;
+    if (decodeLength(0, NoUpperLimit, octets) != 0 || octets > 4)
+        return false;
+    std::uint32_t v = 0;
+    if (octets > 0) {
+        if (!decodeMultiBit(octets * 8, v))
+            return false;
+        // A PartiallyConstrained value is the number itself; the others carry a sign.
+        const unsigned bits = octets * 8;
+        if (type != PartiallyConstrained && bits < 32 && (v >> (bits - 1)) != 0)
+            v |= ~((1u << bits) - 1);
+    }
+    value.setUnsignedValue(v);
+    return true;
+}
+
+// Departure from X.691: coded by the declared value, not by its index.
+bool PERDecoder::do_visit(ENUMERATED& value)
+{
+    if (value.extendable()) {
+        if (atEnd())
+            return false;
+        if (decodeSingleBit()) {
+            std::uint32_t n = 0;
+            std::uint32_t v = 0;
+            if (!decodeSmallUnsigned(n) || n == 0 || decodeUnsigned(0, n - 1, v) != 0)
+                return false;
+            value.setValue(static_cast<std::int32_t>(v));
+            return true;
+        }
+    }
+    std::uint32_t v = 0;
+    if (decodeUnsigned(0, value.getMaximum(), v) != 0)
+        return false;
+    value.setValue(static_cast<std::int32_t>(v));
+    return true;
+}
+
+bool PERDecoder::do_visit(OBJECT_IDENTIFIER& value)
+{
+    std::uint32_t count = 0;
+    if (decodeUnsigned(0, 255, count) != 0)
+        return false;
+    if (count > static_cast<std::size_t>(endPosition - beginPosition))
+        return false;
+    const char* contents = beginPosition;
+    beginPosition += count;
+    return value.decodeCommon(contents, contents + count);
+}
+
+bool PERDecoder::do_visit(OCTET_STRING& value)
+{
+    std::uint32_t count = 0;
+    if (decodeConstrainedLength(value, count) != 0 || count > MaximumStringSize)
+        return false;
+    value.resize(count);
+    if (count <= 2) {
+        // Departure from X.691: one or two octets are never aligned.
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::uint32_t octet = 0;
+            if (!decodeMultiBit(8, octet))
+                return false;
+            value[i] = static_cast<char>(octet);
+        }
+        return true;
+    }
+    return decodeBlock(value.data(), count) == count;
+}
+
+bool PERDecoder::do_visit(BIT_STRING& value)
+{
+    std::uint32_t count = 0;
+    if (decodeConstrainedLength(value, count) != 0 || count > MaximumStringSize)
+        return false;
+    value.resize(count);
+    if (count == 0)
+        return true;
+    if (count > getBitsLeft())
+        return false;
+    if (count > 16) {
+        // Departure from X.691: whole octets, the next field starts after them.
+        const std::size_t octets = (count + 7) / 8;
+        return decodeBlock(value.bitData.data(), octets) == octets;
+    }
+    return decodeBitMap(reinterpret_cast<unsigned char*>(value.bitData.data()), count);
+}
+
+bool PERDecoder::do_visit(AbstractString& value)
+{
+    const AbstractString::InfoType* info = value.info();
+    std::uint32_t count = 0;
+    if (decodeConstrainedLength(value, count) != 0 || count > MaximumStringSize)
+        return false;
+    value.resize(count);
+    const unsigned bits = info->alignedBits;
+    const bool small = info->type != Unconstrained && static_cast<std::uint64_t>(info->upperLimit) * bits <= 16;
+    if (!small) {
+        if (bits == 8) {
+            if (decodeBlock(&value[0], count) != count) {
+                value.clear();
+                return false;
+            }
+            return true;
+        }
+        byteAlign();
+    }
+    const bool ownCode = info->canonicalBits <= bits && info->canonicalBits > 4;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t code = 0;
+        if (!decodeMultiBit(bits, code))
+            return false;
+        if (!ownCode) {
+            if (code >= info->characterSetSize)
+                return false;
+            code = static_cast<unsigned char>(info->characterSet[code]);
+        }
+        value[i] = static_cast<char>(code);
+    }
+    return true;
+}
+
+bool PERDecoder::do_visit(BMPString& value)
+{
+    const BMPString::InfoType* info = value.info();
+    std::uint32_t count = 0;
+    if (decodeConstrainedLength(value, count) != 0 || count > MaximumStringSize)
+        return false;
+    value.resize(count);
+    if (info->type == Unconstrained || static_cast<std::uint64_t>(info->upperLimit) * 16 > 16)
+        byteAlign();
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t code = 0;
+        if (!decodeMultiBit(info->alignedBits, code))
+            return false;
+        value[i] = static_cast<wchar_t>(info->firstChar + code);
+    }
+    return true;
+}
+
+bool PERDecoder::do_visit(GeneralizedTime& value)
+{
+    std::uint32_t count = 0;
+    if (decodeLength(0, NoUpperLimit, count) != 0 || count == 0)
+        return false;
+    std::string text(count, '\0');
+    if (decodeBlock(&text[0], count) != count)
+        return false;
+    return value.set(text.c_str());
+}
+
+bool PERDecoder::decodeChoicePreamle(CHOICE& choice, memento_type& memento)
+{
+    memento.position = nullptr;
+    memento.bitOffset = 8;
+    if (atEnd())
+        return false;
+    const CHOICE::InfoType* info = choice.info();
+    std::uint32_t id = 0;
+    if (info->extendable && decodeSingleBit()) {
+        std::uint32_t index = 0;
+        std::uint32_t length = 0;
+        if (!decodeSmallUnsigned(index) || decodeLength(0, NoUpperLimit, length) != 0)
+            return false;
+        // The open type must lie within the input.
+        if (length > static_cast<std::size_t>(endPosition - beginPosition))
+            return false;
+        id = info->numChoices + index;
+        memento.position = beginPosition + length;
+    } else if (info->numChoices > 1) {
+        if (decodeUnsigned(0, info->numChoices - 1, id) != 0)
+            return false;
+        // A root index names root alternatives only.
+        if (id >= info->numChoices)
+            return false;
+    }
+    if (static_cast<std::int32_t>(id) == choice.choiceID && choice.choice != nullptr)
+        return true;    // decode into the value already there
+    choice.choiceID = static_cast<std::int32_t>(id);
+    return choice.createSelection();
+}
+
+bool PERDecoder::do_visit(CHOICE& value)
+{
+    memento_type memento;
+    if (!decodeChoicePreamle(value, memento))
+        return false;
+    if (memento.position == nullptr)
+        return value.choice->accept(*this);
+    bool ok;
+    {
+        EndGuard guard(endPosition, memento.position);
+        ok = value.choice->accept(*this);
+    }
+    setPosition(memento.position);
+    return ok;
+}
+
+bool PERDecoder::do_visit(SEQUENCE_OF_Base& value)
+{
+    std::uint32_t count = 0;
+    if (decodeConstrainedLength(value, count) != 0 || count > MaximumArraySize)
+        return false;
+    value.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!value.container[i]->accept(*this)) {
+            value.erase(value.container.begin() + i, value.container.end());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool PERDecoder::do_visit(OpenData& value)
+{
+    std::uint32_t count = 0;
+    if (decodeLength(0, NoUpperLimit, count) != 0)
+        return false;
+    if (!value.buf)
+        value.buf.reset(new std::vector<char>);
+    value.buf->resize(count);
+    return decodeBlock(value.buf->data(), count) == count;
+}
+
+bool PERDecoder::do_revisit(OpenData& value)
+{
+    if (!value.buf || !value.data)
+        return false;
+    PERDecoder nested(value.buf->data(), value.buf->data() + value.buf->size(), env, alignedFlag);
+    return value.data->accept(nested);
+}
+
+bool PERDecoder::do_visit(TypeConstrainedOpenData& value)
+{
+    std::uint32_t count = 0;
+    if (decodeLength(0, NoUpperLimit, count) != 0)
+        return false;
+    if (count > static_cast<std::size_t>(endPosition - beginPosition) || !value.data)
+        return false;
+    const char* end = beginPosition + count;
+    bool ok;
+    {
+        EndGuard guard(endPosition, end);
+        ok = value.data->accept(*this);
+    }
+    setPosition(end);
+    return ok;
+}
+
+// ---- SEQUENCE ----
+
+Visitor::VisitSeqResult PERDecoder::preVisitExtensionRoots(SEQUENCE& seq)
+{
+    // A reused value must not keep the extensions of an earlier decode.
+    seq.extensionMap.resize(0);
+    bool extension = false;
+    if (seq.extendable()) {
+        if (atEnd())
+            return FAIL;
+        extension = decodeSingleBit();
+    }
+    const std::uint32_t optional = seq.info()->numOptional;
+    seq.optionalMap.resize(optional);
+    if (!decodeBitMap(seq.optionalMap.data(), optional))
+        return FAIL;
+    return extension ? CONTINUE : NO_EXTENSION;
+}
+
+Visitor::VisitSeqResult PERDecoder::visitExtensionRoot(SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber)
+{
+    if (optionalNumber != -1 && !seq.hasOptionalField(optionalNumber))
+        return CONTINUE;
+    if (seq.fields[fieldIndex] == nullptr) {
+        const AbstractData::InfoType* info = seq.info()->fieldInfos[fieldIndex];
+        if (info == nullptr)
+            return FAIL;
+        seq.fields.reset(fieldIndex, info->create(info));
+    }
+    return seq.fields[fieldIndex]->accept(*this) ? CONTINUE : FAIL;
+}
+
+Visitor::VisitSeqResult PERDecoder::preVisitExtensions(SEQUENCE& seq)
+{
+    std::uint32_t n = 0;
+    if (!decodeSmallUnsigned(n) || n + 1 > MaximumArraySize)
+        return FAIL;
+    seq.extensionMap.resize(n + 1);
+    return decodeBitMap(seq.extensionMap.data(), n + 1) ? CONTINUE : FAIL;
+}
+
+Visitor::VisitSeqResult PERDecoder::visitKnownExtension(SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber)
+{
+    if (!seq.hasOptionalField(optionalNumber))
+        return CONTINUE;
+    std::uint32_t count = 0;
+    if (decodeLength(0, NoUpperLimit, count) != 0)
+        return FAIL;
+    if (count > static_cast<std::size_t>(endPosition - beginPosition))
+        return FAIL;
+    const char* end = beginPosition + count;
+    if (seq.fields[fieldIndex] == nullptr) {
+        const AbstractData::InfoType* info = seq.info()->fieldInfos[fieldIndex];
+        if (info == nullptr) {
+            setPosition(end);
+            return CONTINUE;
+        }
+        seq.fields.reset(fieldIndex, info->create(info));
+    }
+    bool ok;
+    {
+        EndGuard guard(endPosition, end);
+        ok = seq.fields[fieldIndex]->accept(*this);
+    }
+    setPosition(end);
+    return ok ? CONTINUE : FAIL;
+}
+
+bool PERDecoder::visitUnknownExtensions(SEQUENCE& seq)
+{
+    for (std::uint32_t k = seq.info()->knownExtensions; k < seq.extensionMap.size(); ++k) {
+        if (!seq.extensionMap[k])
+            continue;
+        std::uint32_t count = 0;
+        if (decodeLength(0, NoUpperLimit, count) != 0)
+            return false;
+        if (count > static_cast<std::size_t>(endPosition - beginPosition))
+            return false;
+        setPosition(beginPosition + count);
+    }
+    return true;
+}
+
+} // namespace ASN1

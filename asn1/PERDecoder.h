@@ -1,0 +1,86 @@
+#pragma once
+// Aligned PER decoder: reads one value from [begin, end) into an existing
+// value, creating components from their descriptors. Every read is checked
+// against the end of the input; any failure ends the decode with false.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "asn1/Visitor.h"
+
+namespace ASN1 {
+
+class CoderEnv;
+
+class PERDecoder : public Visitor {
+public:
+    // A saved position; a null pointer means that nothing is saved.
+    struct memento_type {
+        const char* position;
+        unsigned bitOffset;
+    };
+
+    PERDecoder(const char* begin, const char* end, CoderEnv* env, bool aligned = true)
+        : env(env), beginPosition(begin), endPosition(end), alignedFlag(aligned) {}
+
+    // Low-level reads, most significant bit first.
+    std::size_t getBitsLeft() const
+    {
+        return static_cast<std::size_t>(endPosition - beginPosition) * 8 + bitOffset - 8;
+    }
+    bool atEnd() const { return beginPosition >= endPosition; }
+    // The next bit; 0 and no move when no bit is left.
+    bool decodeSingleBit();
+    // The next n bits (n <= 32); false when n > 32 or too few bits are left.
+    bool decodeMultiBit(unsigned n, std::uint32_t& out);
+    void byteAlign();
+    // Moves to p (at most endPosition), at an octet boundary.
+    void setPosition(const char* p);
+    const char* getPosition() const { return beginPosition; }
+    unsigned getBitOffset() const { return bitOffset; }
+    // Aligns and copies up to n octets; the number copied (0 for n = 0).
+    std::size_t decodeBlock(char* dst, std::size_t n);
+    // Constrained whole number in [lb, ub]: 0 on success, -1 on failure.
+    int decodeUnsigned(std::uint32_t lb, std::uint32_t ub, std::uint32_t& out);
+    // Length determinant: 0 on success, -1 on failure.
+    int decodeLength(std::uint32_t lb, std::uint32_t ub, std::uint32_t& out);
+    // Normally small number.
+    bool decodeSmallUnsigned(std::uint32_t& out);
+    // Length with the object's size constraint: 0 on success, -1 on failure.
+    int decodeConstrainedLength(const ConstrainedObject& object, std::uint32_t& out);
+    // m bits in map order into octets already sized for them.
+    bool decodeBitMap(unsigned char* bits, std::uint32_t m);
+    // The CHOICE header; selects and creates the alternative.
+    bool decodeChoicePreamle(CHOICE& choice, memento_type& memento);
+
+    bool do_visit(Null& value) override;
+    bool do_visit(BOOLEAN& value) override;
+    bool do_visit(INTEGER& value) override;
+    bool do_visit(ENUMERATED& value) override;
+    bool do_visit(OBJECT_IDENTIFIER& value) override;
+    bool do_visit(OCTET_STRING& value) override;
+    bool do_visit(BIT_STRING& value) override;
+    bool do_visit(AbstractString& value) override;
+    bool do_visit(BMPString& value) override;
+    bool do_visit(CHOICE& value) override;
+    bool do_visit(SEQUENCE_OF_Base& value) override;
+    bool do_visit(OpenData& value) override;
+    bool do_revisit(OpenData& value) override;
+    bool do_visit(TypeConstrainedOpenData& value) override;
+    bool do_visit(GeneralizedTime& value) override;
+
+    VisitSeqResult preVisitExtensionRoots(SEQUENCE& seq) override;
+    VisitSeqResult visitExtensionRoot(SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber) override;
+    VisitSeqResult preVisitExtensions(SEQUENCE& seq) override;
+    VisitSeqResult visitKnownExtension(SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber) override;
+    bool visitUnknownExtensions(SEQUENCE& seq) override;
+
+private:
+    CoderEnv* env;
+    const char* beginPosition;
+    const char* endPosition;
+    unsigned bitOffset = 8;     // unread bits of the current octet; 8: at a boundary
+    bool alignedFlag;
+};
+
+} // namespace ASN1

@@ -1,0 +1,267 @@
+#include "asn1/SEQUENCE.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "asn1/Visitor.h"
+
+namespace ASN1 {
+
+const std::uint32_t SEQUENCE::defaultTag[1] = {0};
+
+// ---- BitMap ----
+
+SEQUENCE::BitMap::BitMap(const BitMap& other)
+{
+    resize(other.bitsInUse_);
+    std::memcpy(data(), other.data(), octets());
+}
+
+SEQUENCE::BitMap& SEQUENCE::BitMap::operator=(const BitMap& other)
+{
+    if (this != &other) {
+        resize(other.bitsInUse_);
+        std::memcpy(data(), other.data(), octets());
+    }
+    return *this;
+}
+
+void SEQUENCE::BitMap::swap(BitMap& other)
+{
+    if (!heap_ && !other.heap_) {
+        unsigned char tmp[InlineOctets];
+        std::memcpy(tmp, inline_, InlineOctets);
+        std::memcpy(inline_, other.inline_, InlineOctets);
+        std::memcpy(other.inline_, tmp, InlineOctets);
+        std::swap(bitsInUse_, other.bitsInUse_);
+        return;
+    }
+    BitMap tmp(*this);
+    *this = other;
+    other = tmp;
+}
+
+void SEQUENCE::BitMap::resize(std::uint32_t bits)
+{
+    const std::uint32_t oldOctets = octets();
+    const std::uint32_t newOctets = static_cast<std::uint32_t>((static_cast<std::uint64_t>(bits) + 7) / 8);
+    if (newOctets > capacity_) {
+        boost::scoped_array<unsigned char> grown(new unsigned char[newOctets]);
+        std::memcpy(grown.get(), data(), oldOctets);
+        heap_.swap(grown);
+        capacity_ = newOctets;
+    }
+    if (newOctets > oldOctets)
+        std::memset(data() + oldOctets, 0, newOctets - oldOctets);
+    // Bits beyond the map stay 0, so any() and comparisons need no masking.
+    if (bits % 8 != 0)
+        data()[newOctets - 1] &= static_cast<unsigned char>(0xFF00u >> (bits % 8));
+    bitsInUse_ = bits;
+}
+
+bool SEQUENCE::BitMap::any() const
+{
+    const unsigned char* p = data();
+    for (std::uint32_t i = 0; i < octets(); ++i) {
+        if (p[i] != 0)
+            return true;
+    }
+    return false;
+}
+
+// ---- FieldVector ----
+
+SEQUENCE::FieldVector::FieldVector(std::size_t count) : data_(new AbstractData*[count]()), size_(count)
+{
+}
+
+SEQUENCE::FieldVector::FieldVector(const FieldVector& other)
+    : data_(new AbstractData*[other.size_]()), size_(other.size_)
+{
+    for (std::size_t i = 0; i < size_; ++i)
+        data_[i] = other.data_[i] ? other.data_[i]->clone() : nullptr;
+}
+
+SEQUENCE::FieldVector& SEQUENCE::FieldVector::operator=(const FieldVector& other)
+{
+    FieldVector copy(other);
+    swap(copy);
+    return *this;
+}
+
+SEQUENCE::FieldVector::~FieldVector()
+{
+    for (std::size_t i = 0; i < size_; ++i)
+        delete data_[i];
+}
+
+void SEQUENCE::FieldVector::swap(FieldVector& other)
+{
+    data_.swap(other.data_);
+    std::swap(size_, other.size_);
+}
+
+void SEQUENCE::FieldVector::reset(std::size_t i, AbstractData* value)
+{
+    if (data_[i] != value) {
+        delete data_[i];
+        data_[i] = value;
+    }
+}
+
+AbstractData* SEQUENCE::FieldVector::release(std::size_t i)
+{
+    AbstractData* value = data_[i];
+    data_[i] = nullptr;
+    return value;
+}
+
+// ---- SEQUENCE ----
+
+namespace {
+
+AbstractData* createFrom(const AbstractData::InfoType* info)
+{
+    return info ? info->create(info) : nullptr;
+}
+
+} // namespace
+
+SEQUENCE::SEQUENCE(const InfoType* info)
+    : AbstractData(info), fields(info->numFields + info->knownExtensions)
+{
+    optionalMap.resize(info->numOptional);
+    for (std::uint32_t i = 0; i < info->numFields; ++i) {
+        if (info->fieldIds[i] < 0)
+            fields.reset(i, createFrom(info->fieldInfos[i]));
+    }
+    if (info->extensionPresence != nullptr) {
+        extensionMap.resize(info->knownExtensions);
+        for (std::uint32_t k = 0; k < info->knownExtensions; ++k) {
+            if (info->extensionPresence[k] != 0) {
+                extensionMap.set(k);
+                fields.reset(info->numFields + k, createFrom(info->fieldInfos[info->numFields + k]));
+            }
+        }
+    }
+}
+
+SEQUENCE& SEQUENCE::operator=(const SEQUENCE& other)
+{
+    if (this != &other) {
+        SEQUENCE copy(other);
+        swap(copy);
+    }
+    return *this;
+}
+
+AbstractData* SEQUENCE::create(const AbstractData::InfoType* info)
+{
+    return new SEQUENCE(static_cast<const InfoType*>(info));
+}
+
+bool SEQUENCE::hasOptionalField(std::int32_t optionalNumber) const
+{
+    if (optionalNumber < 0)
+        return false;
+    const std::uint32_t n = static_cast<std::uint32_t>(optionalNumber);
+    if (n < info()->numOptional)
+        return optionalMap[n];
+    return extensionMap[n - info()->numOptional];
+}
+
+void SEQUENCE::includeOptionalField(std::int32_t optionalNumber, std::size_t fieldIndex)
+{
+    if (optionalNumber < 0)
+        return;
+    const std::uint32_t n = static_cast<std::uint32_t>(optionalNumber);
+    if (n < info()->numOptional) {
+        optionalMap.set(n);
+    } else {
+        const std::uint32_t k = n - info()->numOptional;
+        if (extensionMap.size() < k + 1)
+            extensionMap.resize(k + 1);
+        extensionMap.set(k);
+    }
+    if (fieldIndex < fields.size() && fields[fieldIndex] == nullptr)
+        fields.reset(fieldIndex, createFrom(info()->fieldInfos[fieldIndex]));
+}
+
+void SEQUENCE::removeOptionalField(std::int32_t optionalNumber)
+{
+    if (optionalNumber < 0)
+        return;
+    const std::uint32_t n = static_cast<std::uint32_t>(optionalNumber);
+    if (n < info()->numOptional)
+        optionalMap.clear(n);
+    else
+        extensionMap.clear(n - info()->numOptional);
+}
+
+void SEQUENCE::swap(SEQUENCE& other)
+{
+    fields.swap(other.fields);
+    optionalMap.swap(other.optionalMap);
+    extensionMap.swap(other.extensionMap);
+}
+
+int SEQUENCE::do_compare(const AbstractData& other) const
+{
+    const SEQUENCE& that = *boost::polymorphic_downcast<const SEQUENCE*>(&other);
+    const InfoType* desc = info();
+    auto compareField = [&](std::size_t i, std::int32_t optionalNumber) {
+        if (optionalNumber >= 0) {
+            const bool mine = hasOptionalField(optionalNumber);
+            const bool theirs = that.hasOptionalField(optionalNumber);
+            if (mine != theirs)
+                return mine ? 1 : -1;
+            if (!mine)
+                return 0;
+        }
+        const AbstractData* a = fields[i];
+        const AbstractData* b = i < that.fields.size() ? that.fields[i] : nullptr;
+        if (a == nullptr || b == nullptr)
+            return a ? 1 : b ? -1 : 0;
+        return a->compare(*b);
+    };
+    for (std::uint32_t i = 0; i < desc->numFields; ++i) {
+        const int result = compareField(i, desc->fieldIds[i]);
+        if (result != 0)
+            return result;
+    }
+    for (std::uint32_t k = 0; k < desc->knownExtensions; ++k) {
+        const int result = compareField(desc->numFields + k, static_cast<std::int32_t>(desc->numOptional + k));
+        if (result != 0)
+            return result;
+    }
+    return 0;
+}
+
+AbstractData* SEQUENCE::do_clone() const
+{
+    return new SEQUENCE(*this);
+}
+
+bool SEQUENCE::do_accept(Visitor& visitor)
+{
+    return visitor.visit(*this);
+}
+
+bool SEQUENCE::do_accept(ConstVisitor& visitor) const
+{
+    return visitor.visit(*this);
+}
+
+AbstractData* SEQUENCE::checkedField(std::size_t fieldIndex, std::int32_t optionalNumber) const
+{
+    AbstractData* value = fieldIndex < fields.size() ? fields[fieldIndex] : nullptr;
+    if (value == nullptr || (optionalNumber >= 0 && !hasOptionalField(optionalNumber))) {
+        const char* name = fieldIndex < fields.size() ? info()->fieldNames[fieldIndex] : "?";
+        std::cerr << "ASN1 ASSERTION! access to absent field \"" << name << "\"" << std::endl;
+        std::abort();
+    }
+    return value;
+}
+
+} // namespace ASN1
