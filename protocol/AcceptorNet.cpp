@@ -1,0 +1,236 @@
+#include "protocol/AcceptorNet.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <utility>
+
+namespace Control {
+
+namespace {
+
+const char* error_text()
+{
+    return std::strerror(errno);
+}
+
+void set_int(int fd, int level, int option, int value)
+{
+    ::setsockopt(fd, level, option, &value, sizeof value);
+}
+
+} // namespace
+
+AcceptorNet::AcceptorNet(int port, bool verbose_flag) : port(static_cast<std::uint16_t>(port))
+{
+    verbose = verbose_flag;
+    listen_event.Bind("AcceptorNet::OnSocketEvent", &AcceptorNet::OnSocketEvent, this);
+}
+
+std::uint16_t AcceptorNet::GetBoundPort() const
+{
+    INet4::Addr address;
+    address.Reset();
+    socklen_t size = sizeof address;
+    if (!listen_event.IsActive() || ::getsockname(listening.get(), address.sa(), &size) != 0)
+        return 0;
+    return address.GetPort();
+}
+
+bool AcceptorNet::ImplActivate()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (fd >= 0)
+        SetCloexec(fd, true);
+    listening.reset(fd);
+    if (fd < 0) {
+        if (verbose)
+            std::cerr << "can't create socket:" << error_text() << std::endl;
+        return false;
+    }
+    set_int(fd, SOL_SOCKET, SO_REUSEADDR, 1);
+    BindSocket();
+    return true;
+}
+
+void AcceptorNet::BindSocket()
+{
+    INet4::Addr address;
+    address.Reset();
+    address.SetPort(port);
+    if (::bind(listening.get(), address.sa(), sizeof address) != 0) {
+        if (verbose)
+            std::cerr << "can't bind to socket: \"" << error_text() << "\" " << " waiting..." << std::endl;
+        bind_timer.set(bind_retry_ms, &AcceptorNet::OnTimeout, this);
+        return;
+    }
+    if (::listen(listening.get(), 1) != 0) {
+        if (verbose)
+            std::cerr << "can't listen socket: " << error_text() << std::endl;
+        Deactivate();
+        return;
+    }
+    if (!listening.NonBlock()) {
+        if (verbose)
+            std::cerr << "can't set socket to non block mode: " << error_text() << std::endl;
+        Deactivate();
+        return;
+    }
+    listen_event.Schedule(listening, POLLIN);
+}
+
+void AcceptorNet::OnTimeout(Timer*)
+{
+    BindSocket();
+}
+
+void AcceptorNet::ImplDeactivate()
+{
+    bind_timer.reset();
+    listen_event.Release();
+    listening.close();
+}
+
+void AcceptorNet::OnSocketEvent(int, short events)
+{
+    if ((events & POLLIN) == 0)
+        return;
+    // Every pending connection; a callback may close the listening socket,
+    // which ends the loop at the next accept.
+    for (;;) {
+        INet4::Addr peer;
+        peer.Reset();
+        socklen_t size = sizeof peer;
+        Fd accepted(::accept4(listening.get(), peer.sa(), &size, SOCK_CLOEXEC));
+        if (!accepted)
+            break;
+        if (GetState() == State::Connected) {
+            if (verbose)
+                std::cerr << "refuse connection from " << peer << std::endl;
+            ImplRefuseConnection();
+            continue;   // closed here
+        }
+        if (!accepted.NonBlock()) {
+            if (verbose)
+                std::cerr << "can't set socket to non block mode: " << error_text() << std::endl;
+            continue;
+        }
+        if (verbose)
+            std::cout << "new connection from " << peer << std::endl;
+        ServiceNet::Connected(accepted, peer);
+        // Taken only when the service was not still reporting a close: an
+        // ignored connection is closed here, so its peer is not left hanging.
+        if (GetState() == State::Connected)
+            ImplConnected(accepted);
+    }
+}
+
+bool AcceptorNetCheckConnection::ImplActivate()
+{
+    AcceptorNet::ImplActivate();
+    CheckConnection();
+    return true;
+}
+
+void AcceptorNetCheckConnection::ImplDeactivate()
+{
+    check_timer.reset();
+    AcceptorNet::ImplDeactivate();
+}
+
+void AcceptorNetCheckConnection::ImplConnected(Fd fd)
+{
+    connection = std::move(fd);
+}
+
+void AcceptorNetCheckConnection::ImplConnectionClosed()
+{
+    // The stack has closed its socket; this duplicate would keep the
+    // connection open for the peer.
+    connection.close();
+}
+
+void AcceptorNetCheckConnection::ImplRefuseConnection()
+{
+    if (check_state != CheckState::Idle)
+        return;
+    check_state = CheckState::CheckConnection;
+    countdown = 2;
+    SetupKeepAlive(true);
+    if (verbose)
+        std::cerr << "CheckConnectionState CheckConnection" << std::endl;
+}
+
+void AcceptorNetCheckConnection::SetupKeepAlive(bool fast)
+{
+    const int fd = connection.get();
+    set_int(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
+    set_int(fd, IPPROTO_TCP, TCP_KEEPIDLE, fast ? 1 : 7200);
+    set_int(fd, IPPROTO_TCP, TCP_KEEPINTVL, fast ? 1 : 75);
+    set_int(fd, IPPROTO_TCP, TCP_KEEPCNT, fast ? 3 : 9);
+}
+
+void AcceptorNetCheckConnection::OnCheckConnectionTimeout(Timer*)
+{
+    CheckConnection();
+}
+
+void AcceptorNetCheckConnection::CheckConnection()
+{
+    if (GetState() == State::Connected) {
+        bool drop = false;
+        // The kernel's tcp_info record: tcpi_state is its first byte,
+        // tcpi_ca_state its second.
+        unsigned char info[92] = {};
+        socklen_t size = sizeof info;
+        if (::getsockopt(connection.get(), IPPROTO_TCP, TCP_INFO, info, &size) == 0 && size >= 2) {
+            if (info[0] != 1) {   // TCP_ESTABLISHED
+                if (verbose)
+                    std::cerr << "connection from " << GetConnectionName() << " closed: tcp socket change state."
+                              << std::endl;
+                drop = true;
+            }
+            if (check_state == CheckState::CheckConnection) {
+                if (info[1] != 0) {   // not TCP_CA_Open
+                    if (countdown > 0)
+                        --countdown;
+                    if (countdown < 1) {
+                        if (verbose)
+                            std::cerr << "connection from " << GetConnectionName()
+                                      << " closed: tcp socket change ca_state." << std::endl;
+                        drop = true;
+                    }
+                } else {
+                    check_state = CheckState::Idle;
+                    SetupKeepAlive(false);
+                    if (verbose)
+                        std::cerr << "CheckConnectionState Idle" << std::endl;
+                }
+            }
+        }
+        int pending = 0;
+        size = sizeof pending;
+        const bool read = ::getsockopt(connection.get(), SOL_SOCKET, SO_ERROR, &pending, &size) == 0;
+        if (!read || pending != 0) {
+            if (verbose)
+                std::cerr << "connection from " << GetConnectionName()
+                          << " closed: " << (read ? std::strerror(pending) : error_text()) << std::endl;
+            drop = true;
+        }
+        if (drop) {
+            check_state = CheckState::Idle;
+            SetupKeepAlive(false);
+            Disconnect();
+            if (verbose)
+                std::cerr << "CheckConnectionState Idle" << std::endl;
+        }
+    }
+    check_timer.set(check_period_ms, &AcceptorNetCheckConnection::OnCheckConnectionTimeout, this);
+}
+
+} // namespace Control

@@ -1,0 +1,57 @@
+#pragma once
+// Runs the real loop over real sockets in tests: poll never waits more than
+// 20 ms, so a test bounds its wait by wall time instead of blocking for ever.
+#include <poll.h>
+
+#include <chrono>
+#include <functional>
+#include <iostream>
+#include <sstream>
+
+#include "runtime/Multiplexer.h"
+
+namespace looptest {
+
+inline int cappedPoll(pollfd* fds, nfds_t count, int timeout)
+{
+    if (timeout < 0 || timeout > 20)
+        timeout = 20;
+    return ::poll(fds, count, timeout);
+}
+
+// Turns the loop until done() holds or limit_ms of wall time have passed;
+// returns done().
+inline bool runUntil(const std::function<bool()>& done, int limit_ms = 3000)
+{
+    multiplexer.setPollForTest(cappedPoll);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+    while (!done() && std::chrono::steady_clock::now() < end) {
+        if (multiplexer.attachedCountForTest() == 0 && multiplexer.timerCountForTest() == 0) {
+            // A turn would abort on a hang: only deferred calls can still run.
+            if (multiplexer.dpcCountForTest() == 0)
+                break;
+            multiplexer.execute_dpc();
+            continue;
+        }
+        multiplexer.runTurnForTest();
+    }
+    multiplexer.setPollForTest(nullptr);
+    return done();
+}
+
+// Replaces a stream's buffer for the scope.
+class Capture
+{
+public:
+    explicit Capture(std::ostream& stream) : stream(stream), old(stream.rdbuf(text.rdbuf())) {}
+    ~Capture() { stream.rdbuf(old); }
+    std::string str() const { return text.str(); }
+    void clear() { text.str(""); }
+
+private:
+    std::ostream& stream;
+    std::ostringstream text;
+    std::streambuf* old;
+};
+
+} // namespace looptest
