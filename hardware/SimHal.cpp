@@ -16,6 +16,7 @@ void SimHal::reset()
     inputs_.fill(0xFF);
     for (auto& channel : registers_)
         channel.fill(0);
+    stuck_.clear();
     spi_ = true;
     clock_ = 4;
 }
@@ -82,7 +83,8 @@ int SimHal::ioctl(SimOpenFile&, std::uint32_t code, unsigned char* record, std::
         Hal::ByteRecord r = Hal::ByteRecord::decode(record);
         if (!valid(r.channel))
             break;
-        r.value = sample(r.channel);
+        auto stuck = stuck_.find(r.channel);
+        r.value = stuck != stuck_.end() ? stuck->second : sample(r.channel);
         Hal::ByteRecord::Bytes out = r.encode();
         std::copy(out.begin(), out.end(), record);
         return 0;

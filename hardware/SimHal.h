@@ -10,6 +10,7 @@
 // without SPI answers every register request with ENODEV.
 #include <array>
 #include <cstdint>
+#include <map>
 
 #include "hardware/SimDriver.h"
 
@@ -48,6 +49,8 @@ public:
     const Output& output(int channel) const { return outputs_.at(static_cast<std::size_t>(channel)); }
     void setInput(int channel, unsigned char byte) { inputs_.at(static_cast<std::size_t>(channel)) = byte; }
     unsigned char sample(int channel) const;
+    // A faulty channel: reads of it give the byte, whatever it carries.
+    void setStuck(int channel, unsigned char byte) { stuck_[channel] = byte; }
     void reset();
 
 private:
@@ -58,6 +61,7 @@ private:
     std::array<Output, kChannels> outputs_;
     std::array<unsigned char, kChannels> inputs_;
     std::array<std::array<unsigned char, 256>, kSpiChannels> registers_;
+    std::map<int, unsigned char> stuck_;
     bool spi_ = true;
     std::int32_t clock_ = 4;
 };
