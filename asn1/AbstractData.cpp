@@ -44,8 +44,11 @@ std::string AbstractData::asValueNotation() const
 
 std::ostream& operator<<(std::ostream& strm, const AbstractData& value)
 {
-    if (!strm.good())
+    if (strm.fail())
         return strm;
+    // A value that cannot be printed must not silence the process's log
+    // streams: the standard streams keep their state, others get the error.
+    const bool logStream = &strm == &std::cerr || &strm == &std::clog || &strm == &std::cout;
     std::ios_base::iostate state = std::ios_base::goodbit;
     {
         std::ostream::sentry guard(strm);
@@ -53,20 +56,20 @@ std::ostream& operator<<(std::ostream& strm, const AbstractData& value)
             try {
                 state = value.print_on(strm);
             } catch (...) {
-                // Puts the stream into the bad state; rethrows only when its
-                // exception mask asks for it.
-                try {
-                    strm.setstate(std::ios_base::badbit);
-                } catch (...) {
+                // The bad state; the exception goes on only when the
+                // stream's exception mask asks for it.
+                if (!logStream) {
+                    try {
+                        strm.setstate(std::ios_base::badbit);
+                    } catch (...) {
+                    }
                 }
                 if (strm.exceptions() & std::ios_base::badbit)
                     throw;
             }
         }
     }
-    // A value that cannot be printed must not silence the process's log
-    // streams: the standard streams keep their state, others get failbit.
-    if (state != std::ios_base::goodbit && &strm != &std::cerr && &strm != &std::clog && &strm != &std::cout)
+    if (state != std::ios_base::goodbit && !logStream)
         strm.setstate(state);
     return strm;
 }

@@ -43,11 +43,17 @@ bool CoderEnv::decode(const char* begin, const char* end, AbstractData& value, b
     if (encodingRule != per_encoding)
         return false;   // only aligned PER is read in this gateway
     PERDecoder decoder(begin, end, defer ? nullptr : this);
-    return value.accept(decoder);
+    if (value.accept(decoder))
+        return true;
+    decodeFailureBit = decoder.failureBitOffset();
+    decodeFailurePath = decoder.failurePath();
+    return false;
 }
 
 bool encode(const AbstractData& value, CoderEnv* env, OctetInserter out)
 {
+    if (env == nullptr)
+        return false;
     switch (env->get_encodingRule()) {
     case CoderEnv::per_encoding:
         return env->encodePER(value, out);
@@ -62,7 +68,7 @@ bool encode(const AbstractData& value, CoderEnv* env, OctetInserter out)
 
 bool decode(const char* begin, const char* end, CoderEnv* env, AbstractData& value, bool defer)
 {
-    return env->decode(begin, end, value, defer);
+    return env != nullptr && env->decode(begin, end, value, defer);
 }
 
 } // namespace ASN1

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include <loki/AssocVector.h>
@@ -51,6 +52,10 @@ public:
 
     std::int32_t encodingRule;
     ModuleMap modules;
+    // Where the last failed decode stopped: bit offset from the start of the
+    // input and the names leading to the failing value (PERDecoder).
+    std::size_t decodeFailureBit = 0;
+    std::string decodeFailurePath;
 };
 
 // Rule 2 (aligned PER) for every message of the gateway; rule 0 writes value

@@ -24,6 +24,35 @@ private:
 
 } // namespace
 
+// ---- failure position ----
+
+void PERDecoder::noteFailure(const char* name)
+{
+    if (!failureNoted) {
+        failureNoted = true;
+        failureBit = static_cast<std::size_t>(beginPosition - startPosition) * 8 + (8 - bitOffset);
+    }
+    failureNames.push_back(name != nullptr ? name : "?");
+}
+
+std::size_t PERDecoder::failureBitOffset() const
+{
+    if (failureNoted)
+        return failureBit;
+    return static_cast<std::size_t>(beginPosition - startPosition) * 8 + (8 - bitOffset);
+}
+
+std::string PERDecoder::failurePath() const
+{
+    std::string path;
+    for (std::size_t i = failureNames.size(); i > 0; --i) {
+        if (!path.empty())
+            path += '.';
+        path += failureNames[i - 1];
+    }
+    return path;
+}
+
 // ---- bit reader ----
 
 bool PERDecoder::decodeSingleBit()
@@ -407,14 +436,17 @@ bool PERDecoder::do_visit(CHOICE& value)
     memento_type memento;
     if (!decodeChoicePreamle(value, memento))
         return false;
-    if (memento.position == nullptr)
-        return value.choice->accept(*this);
     bool ok;
-    {
+    if (memento.position == nullptr) {
+        ok = value.choice->accept(*this);
+    } else {
         EndGuard guard(endPosition, memento.position);
         ok = value.choice->accept(*this);
     }
-    setPosition(memento.position);
+    if (!ok)
+        noteFailure(value.getSelectionName());
+    if (memento.position != nullptr)
+        setPosition(memento.position);
     return ok;
 }
 
@@ -426,6 +458,7 @@ bool PERDecoder::do_visit(SEQUENCE_OF_Base& value)
     value.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         if (!value.container[i]->accept(*this)) {
+            noteFailure("element");
             value.erase(value.container.begin() + i, value.container.end());
             return false;
         }
@@ -498,7 +531,11 @@ Visitor::VisitSeqResult PERDecoder::visitExtensionRoot(SEQUENCE& seq, std::size_
             return FAIL;
         seq.fields.reset(fieldIndex, info->create(info));
     }
-    return seq.fields[fieldIndex]->accept(*this) ? CONTINUE : FAIL;
+    if (!seq.fields[fieldIndex]->accept(*this)) {
+        noteFailure(seq.fieldName(fieldIndex));
+        return FAIL;
+    }
+    return CONTINUE;
 }
 
 Visitor::VisitSeqResult PERDecoder::preVisitExtensions(SEQUENCE& seq)
@@ -533,6 +570,8 @@ Visitor::VisitSeqResult PERDecoder::visitKnownExtension(SEQUENCE& seq, std::size
         EndGuard guard(endPosition, end);
         ok = seq.fields[fieldIndex]->accept(*this);
     }
+    if (!ok)
+        noteFailure(seq.fieldName(fieldIndex));
     setPosition(end);
     return ok ? CONTINUE : FAIL;
 }

@@ -4,6 +4,7 @@
 // against the end of the input; any failure ends the decode with false.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "asn1/Visitor.h"
@@ -21,7 +22,7 @@ public:
     };
 
     PERDecoder(const char* begin, const char* end, CoderEnv* env, bool aligned = true)
-        : env(env), beginPosition(begin), endPosition(end), alignedFlag(aligned) {}
+        : env(env), startPosition(begin), beginPosition(begin), endPosition(end), alignedFlag(aligned) {}
 
     // Low-level reads, most significant bit first.
     std::size_t getBitsLeft() const
@@ -75,12 +76,26 @@ public:
     VisitSeqResult visitKnownExtension(SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber) override;
     bool visitUnknownExtensions(SEQUENCE& seq) override;
 
+    // Where a failed decode stopped: the bit offset from the start of the
+    // input and the field and alternative names leading to the failing value
+    // ("pdu.signal.number"; empty for the outermost value).
+    std::size_t failureBitOffset() const;
+    std::string failurePath() const;
+
 private:
+    // Records the stop position once and the name of a component the failure
+    // passed through on its way out.
+    void noteFailure(const char* name);
+
     CoderEnv* env;
+    const char* startPosition;
     const char* beginPosition;
     const char* endPosition;
     unsigned bitOffset = 8;     // unread bits of the current octet; 8: at a boundary
     bool alignedFlag;
+    bool failureNoted = false;
+    std::size_t failureBit = 0;
+    std::vector<const char*> failureNames;     // innermost first
 };
 
 } // namespace ASN1

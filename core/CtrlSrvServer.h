@@ -33,7 +33,8 @@ public:
     Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
-    // Deactivates and forgets the services.
+    // Deactivates and forgets the services. The global server is destroyed
+    // at exit in no fixed order with the loop: main deactivates it first.
     ~Server() override;
 
     // Appends the service; bind order is dispatch order.

@@ -185,10 +185,11 @@ void AcceptorNetCheckConnection::CheckConnection()
     if (GetState() == State::Connected) {
         bool drop = false;
         // The kernel's tcp_info record: tcpi_state is its first byte,
-        // tcpi_ca_state its second.
+        // tcpi_ca_state its second. A record cut to one int (as user-mode
+        // emulators return it, converted as a number) is no record.
         unsigned char info[92] = {};
         socklen_t size = sizeof info;
-        if (::getsockopt(connection.get(), IPPROTO_TCP, TCP_INFO, info, &size) == 0 && size >= 2) {
+        if (::getsockopt(connection.get(), IPPROTO_TCP, TCP_INFO, info, &size) == 0 && size >= 8) {
             if (info[0] != 1) {   // TCP_ESTABLISHED
                 if (verbose)
                     std::cerr << "connection from " << GetConnectionName() << " closed: tcp socket change state."

@@ -358,9 +358,8 @@ int Multiplexer::pollTimeout(int pluginWait)
     return timeout;
 }
 
-void Multiplexer::service(int ready)
+void Multiplexer::service()
 {
-    (void)ready;
     for (std::size_t index = 0; index < pollOwners.size(); ++index) {
         if (EventHandler* handler = pollOwners[index])
             handler->revents = pollSet[index].revents;
@@ -431,7 +430,7 @@ void Multiplexer::turn()
         std::cerr << "multiplexer poll failed: " << std::strerror(pollError) << std::endl;
         std::abort();
     }
-    service(ready);
+    service();
 }
 
 void Multiplexer::run(bool use_watchdog, bool no_time_cache)

@@ -156,7 +156,7 @@ private:
     void join();
     void buildPollSet();
     int pollTimeout(int pluginWait);
-    void service(int ready);
+    void service();
     void openWatchdog();
     void closeWatchdog();
     void writeWatchdog(const char* text, unsigned length, const char* failure);

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <memory>
+#include <random>
 
 #include "Octets.h"
 #include "TestSchema.h"
@@ -555,4 +556,76 @@ TEST(PEROpenData, RawOctetsAndRevisit)
     PERDecoder dec(nullptr, nullptr, nullptr);
     ASSERT_TRUE(dec.do_revisit(raw));
     EXPECT_EQ(raw.compare(open), 0);
+}
+
+TEST(PERRoundTrip, RandomValuesOfEveryNumberForm)
+{
+    std::mt19937 random(20261207);      // fully specified: the same values on every platform
+    const ConstrainedObject::InfoType forms[] = {
+        INTEGER::theInfo, partialInfo, extendableInfo, code21Info,
+        {{&INTEGER::create, 2}, FixedConstraint, -1000, 1000},
+        {{&INTEGER::create, 2}, FixedConstraint, 0, 65536},
+        {{&INTEGER::create, 2}, FixedConstraint, 100000, 16777315},
+        {{&INTEGER::create, 2}, ExtendableConstraint, -5, 5},
+    };
+    for (const ConstrainedObject::InfoType& form : forms) {
+        for (int i = 0; i < 200; ++i) {
+            std::uint32_t v = random();
+            if (form.type == FixedConstraint) {
+                const std::uint32_t range = form.upperLimit - static_cast<std::uint32_t>(form.lowerLimit) + 1;
+                v = static_cast<std::uint32_t>(form.lowerLimit) + v % range;
+            } else if (i % 2 == 0) {
+                v >>= random() % 32;    // short numbers too
+            }
+            INTEGER value(static_cast<std::int32_t>(v), &form);
+            bool ok = false;
+            const std::vector<char> bytes = per(value, &ok);
+            ASSERT_TRUE(ok) << v;
+            INTEGER back(&form);
+            ASSERT_TRUE(unper(bytes, back)) << v << ": " << hex(bytes);
+            EXPECT_EQ(back.getUnsignedValue(), v) << hex(bytes);
+        }
+    }
+    for (int i = 0; i < 200; ++i) {
+        Demo::ErrorCause cause;
+        cause.ENUMERATED::setValue(static_cast<std::int32_t>(random() >> (1 + random() % 31)));
+        Demo::ErrorCause back;
+        ASSERT_TRUE(unper(per(cause), back)) << cause.ENUMERATED::getValue();
+        EXPECT_EQ(back.compare(cause), 0);
+    }
+}
+
+TEST(PERDecoderBounds, RandomInputNeverReadsOutside)
+{
+    std::mt19937 random(7);
+    for (int i = 0; i < 3000; ++i) {
+        std::vector<char> input(random() % 24);
+        for (char& c : input)
+            c = static_cast<char>(random());
+        Demo::Message msg;
+        Demo::Extended ext;
+        Demo::Digits digits;
+        unper(input, msg);      // any result; the sanitizers watch the reads
+        unper(input, ext);
+        unper(input, digits);
+    }
+}
+
+TEST(CoderEnv, RemembersWhereADecodeFailed)
+{
+    // The signal's number ends after one of its three characters.
+    Demo::Message number;
+    number.get_pdu().set_signal().set_number("123");
+    std::vector<char> bytes = per(number);
+    bytes.resize(bytes.size() - 2);
+    CoderEnv env;
+    Demo::Message msg;
+    ASSERT_FALSE(decode(bytes.data(), bytes.data() + bytes.size(), &env, msg, true));
+    EXPECT_EQ(env.decodeFailurePath, "pdu.signal.number");
+    EXPECT_EQ(env.decodeFailureBit, 8 * bytes.size());
+
+    Demo::Digits digits;
+    bytes = octets({0x00, 0x01, 0x01, 0x05});    // one event: its timestamp, then nothing
+    ASSERT_FALSE(decode(bytes.data(), bytes.data() + bytes.size(), &env, digits, true));
+    EXPECT_EQ(env.decodeFailurePath, "list.element.event");
 }

@@ -49,3 +49,14 @@ TEST_F(ControlLink, ConnectOnlyControllerIsNeverDropped)
     EXPECT_TRUE(connected());
     EXPECT_FALSE(client->pump());
 }
+
+TEST_F(ControlLink, DisconnectDisarms)
+{
+    exchange(ping);
+    EXPECT_TRUE(heartbeat.IsArmed());
+    client.reset();
+    ASSERT_TRUE(looptest::runUntil([this] { return !connected() && events.back() == "probe disconnect"; }));
+    EXPECT_FALSE(heartbeat.IsArmed());
+    advance(HeartBeatCtl::timeout_ms);
+    EXPECT_EQ(log.str().find("heartbeat timeout"), std::string::npos);
+}

@@ -5,71 +5,53 @@
 #include <string>
 
 #include "core/TraceCtl.h"
-#include "runtime/IniFile.h"
+#include "protocol/LoopDriver.h"
 
 namespace {
 
-struct Switches {
-    bool hdlc, lemzgw, events, internal;
-};
-
-void expectSwitches(const TraceCtl& t, Switches s)
+// The switches as "hdlc lemzgw events internal" bits, e.g. "0010".
+std::string switches(const TraceCtl& t)
 {
-    EXPECT_EQ(t.hdlc, s.hdlc);
-    EXPECT_EQ(t.lemzgw, s.lemzgw);
-    EXPECT_EQ(t.events, s.events);
-    EXPECT_EQ(t.internal, s.internal);
+    return std::string{t.hdlc ? '1' : '0', t.lemzgw ? '1' : '0', t.events ? '1' : '0', t.internal ? '1' : '0'};
 }
 
-// Configures a fresh TraceCtl from the text's section "traces"; returns
-// what the reader wrote on std::cerr.
+// Configures t from the text's section "traces"; returns what went to std::cerr.
 std::string configure(TraceCtl& t, const std::string& text)
 {
     IniFile::File file;
     std::istringstream in(text);
     in >> file;
-    std::ostringstream err;
-    std::streambuf* old = std::cerr.rdbuf(err.rdbuf());
+    looptest::Capture err(std::cerr);
     t.Configure(*file["traces"]);
-    std::cerr.rdbuf(old);
     return err.str();
 }
 
 } // namespace
 
-TEST(TraceCtlTest, OffUntilAKeySetsIt)
+TEST(TraceCtlTest, EachOccurrenceStartsFromAllOff)
 {
     TraceCtl t;
-    expectSwitches(t, {false, false, false, false});
+    EXPECT_EQ(switches(t), "0000");
     EXPECT_EQ(configure(t, "[other]\nsignalling.hdlc=yes\n"), "");
-    expectSwitches(t, {false, false, false, false});
-
-    EXPECT_EQ(configure(t, "[traces]\nsignalling.events = true\n"), "");
-    expectSwitches(t, {false, false, true, false});
-
-    EXPECT_EQ(configure(t, "[traces]\nsignalling.hdlc=enabled\nsignalling.lemzgw=1\n"
-                           "signalling.events=disable\nmonitoring.internal=yes\n"),
-              "");
-    expectSwitches(t, {true, true, false, true});
-}
-
-TEST(TraceCtlTest, LastOccurrenceDecides)
-{
-    TraceCtl t;
+    EXPECT_EQ(switches(t), "0000");
+    configure(t, "[traces]\nsignalling.events = true\n");
+    EXPECT_EQ(switches(t), "0010");
+    configure(t, "[traces]\nsignalling.hdlc=enabled\nsignalling.lemzgw=1\nsignalling.events=disable\n"
+                 "monitoring.internal=yes\n");
+    EXPECT_EQ(switches(t), "1101");
     configure(t, "[traces]\nsignalling.hdlc=true\n[traces]\nmonitoring.internal=true\n");
-    expectSwitches(t, {false, false, false, true});
+    EXPECT_EQ(switches(t), "0001");
 }
 
 TEST(TraceCtlTest, BadKeysAreReportedAndLeftOff)
 {
     TraceCtl t;
     t.events = true;
-    std::string err = configure(t, "[traces]\nsignalling.hdlc=on\n"
-                                   "monitoring.internal=yes\nmonitoring.internal=yes\n"
-                                   "signalling.lemzgw=true\n");
-    EXPECT_EQ(err, "traces: optional key \"signalling.hdlc\" has invalid value=\"on\", line 2. Key will be ignored.\n"
-                   "traces: optional key \"monitoring.internal\" is duplicated!\n"
-                   "traces:  first occurence at 3 line.\n"
-                   "traces:  second occurence at 4 line. Both keys will be ignored.\n");
-    expectSwitches(t, {false, true, false, false});
+    EXPECT_EQ(configure(t, "[traces]\nsignalling.hdlc=on\nmonitoring.internal=yes\nmonitoring.internal=yes\n"
+                           "signalling.lemzgw=true\n"),
+              "traces: optional key \"signalling.hdlc\" has invalid value=\"on\", line 2. Key will be ignored.\n"
+              "traces: optional key \"monitoring.internal\" is duplicated!\n"
+              "traces:  first occurence at 3 line.\n"
+              "traces:  second occurence at 4 line. Both keys will be ignored.\n");
+    EXPECT_EQ(switches(t), "0100");
 }

@@ -96,6 +96,13 @@ int keepalive(int fd, int option)
     return value;
 }
 
+bool tcp_info_readable(int fd)
+{
+    unsigned char info[92];
+    socklen_t size = sizeof info;
+    return ::getsockopt(fd, IPPROTO_TCP, TCP_INFO, info, &size) == 0 && size >= 8;
+}
+
 class Acceptor : public ::testing::Test
 {
 protected:
@@ -173,8 +180,31 @@ TEST_F(Acceptor, SecondControllerIsRefusedWhileTheFirstKeepsWorking)
     first.send(frame("still here"));
     ASSERT_TRUE(runUntil([&] { return user.messages.size() == 1; }));
     EXPECT_EQ(user.messages[0], "still here");
+    advance(1000);   // a check: the live connection stays
+    EXPECT_TRUE(connected());
+}
 
-    // A healthy connection goes back to normal keep-alive at the next check.
+TEST_F(Acceptor, PendingConnectionsAreTakenInOneEvent)
+{
+    Client first(port), second(port);
+    multiplexer.setPollForTest(looptest::cappedPoll);
+    multiplexer.runTurnForTest();
+    multiplexer.setPollForTest(nullptr);
+    EXPECT_TRUE(connected());
+    EXPECT_EQ(user.events.size(), 1u);
+    EXPECT_NE(err.str().find("refuse connection from 127.0.0.1:" + std::to_string(second.local_port())),
+              std::string::npos);
+}
+
+TEST_F(Acceptor, HealthyConnectionReturnsToNormalKeepAlive)
+{
+    Client first(port);
+    ASSERT_TRUE(runUntil([&] { return connected(); }));
+    const int conn = acceptor.ConnectionSocketForTest();
+    Client second(port);
+    ASSERT_TRUE(runUntil([&] { return second.pump(); }));
+    if (!tcp_info_readable(conn))
+        GTEST_SKIP() << "TCP_INFO is not readable here";
     err.clear();
     advance(1000);
     EXPECT_EQ(err.str(), "CheckConnectionState Idle\n");

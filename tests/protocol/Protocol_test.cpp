@@ -194,3 +194,8 @@ TEST(ProtocolFramework, NamesAndStatuses)
     EXPECT_EQ(b->message(), "TPKT deactivated");   // the second holder keeps it
     EXPECT_EQ(b->refcount, 1u);
 }
+
+TEST(ProtocolFrameworkDeathTest, NullStatusIsFatal)
+{
+    EXPECT_DEATH({ Layer("L").on_deactivate(Protocol_status()); }, "SMART POINTER ASSERTION!");
+}

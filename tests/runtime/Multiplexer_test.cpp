@@ -226,6 +226,28 @@ TEST_F(MultiplexerTest, TerminateBeforeRunHasNoEffect)
     probe.mux_detach();
 }
 
+TEST_F(MultiplexerTest, WithTheTimeCacheTheLoopTimeIsRefreshedAfterEachPoll)
+{
+    SocketPair pair;
+    Probe probe(pair.fd[0], "probe");
+    probe.mux_attach();
+    std::vector<std::int32_t> seen;
+    pollLog().hook = [&seen] {
+        seen.push_back(Mux::g_tv_time.sec);
+        Mux::g_tv_time = {1, 0};   // what the refresh must overwrite
+        if (seen.size() == 2)
+            multiplexer.terminate();
+    };
+    pair.send();   // ready: no waiting
+    Capture log(std::clog);
+    multiplexer.run(false, false);
+    ASSERT_EQ(seen.size(), 2u);
+    const std::int32_t now = static_cast<std::int32_t>(::time(nullptr));
+    EXPECT_NEAR(seen[0], now, 5);   // set when run starts
+    EXPECT_NEAR(seen[1], now, 5);   // refreshed after the first poll
+    probe.mux_detach();
+}
+
 TEST_F(MultiplexerTest, ZeroMsTimerArmedInADeferredCallFiresNextTurnWithoutWaiting)
 {
     SocketPair pair;

@@ -504,7 +504,10 @@ def header_comment():
 // INTEGER ASN1::INTEGER, INTEGER (a..b) ASN1::Constrained_INTEGER<
 // ASN1::FixedConstraint, a, bu>, IA5String (also with a size) ASN1::IA5String,
 // OCTET STRING ASN1::OCTET_STRING, OBJECT IDENTIFIER ASN1::OBJECT_IDENTIFIER,
-// SEQUENCE OF E ASN1::SEQUENCE_OF<E>, SET OF E ASN1::SET_OF<E>.'''
+// SEQUENCE OF E ASN1::SEQUENCE_OF<E>, SET OF E ASN1::SET_OF<E>.
+//
+// moduleTypes lists every type (name and descriptor) in descriptor order;
+// moduleInfo is the module's entry in Asn1Modules::modules (Modules.h).'''
 
 
 def main(argv):

@@ -145,8 +145,9 @@ class Parser(object):
         self.tokens, self.notes = tokenize(text, path)
         self.pos = 0
 
-    def error(self, what):
-        line = self.tokens[min(self.pos, len(self.tokens) - 1)][1] if self.tokens else 0
+    def error(self, what, line=None):
+        if line is None:
+            line = self.tokens[min(self.pos, len(self.tokens) - 1)][1] if self.tokens else 0
         raise ParseError('%s:%d: %s' % (self.path, line, what))
 
     def peek(self, ahead=0):
@@ -192,7 +193,6 @@ class Parser(object):
             self.take(';')
             if pending:
                 self.error('imports without FROM')
-        names_line = 0
         while self.peek() != 'END':
             module.types.append(self.assignment(module))
         self.take('END')
@@ -253,7 +253,7 @@ class Parser(object):
             if value not in [v for _, v in firsts]:
                 firsts.append((name.replace('_', '-'), value))
         if sorted(firsts, key=lambda e: e[1]) != sorted(t.enumerators, key=lambda e: e[1]):
-            self.error('names of %s do not match its enumerators' % t.asn_name)
+            self.error('names of %s do not match its enumerators' % t.asn_name, t.line)
 
     def components(self, t):
         addition = False

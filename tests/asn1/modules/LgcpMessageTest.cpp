@@ -224,14 +224,14 @@ TEST(LgcpMessage, ChoiceAccessors)
 TEST(LgcpMessageDeathTest, AbsentFieldsAndOtherSelectionsAreFatal)
 {
     LGCP::Message message;
-    EXPECT_DEATH(message.get_seq(), "");
+    EXPECT_DEATH(message.get_seq(), "ASN1 ASSERTION! access to absent field \"seq\"");
     LGCP::Delays delays;
     delays.include_tx();
     delays.remove_tx();
-    EXPECT_DEATH(delays.get_tx(), "");
+    EXPECT_DEATH(delays.get_tx(), "ASN1 ASSERTION! access to absent field \"tx\"");
     LGCP::Response response;
     response.set_success();
-    EXPECT_DEATH(response.get_error(), "");
+    EXPECT_DEATH(response.get_error(), "ASN1 ASSERTION! access to unselected alternative \"error\"");
 }
 
 } // namespace

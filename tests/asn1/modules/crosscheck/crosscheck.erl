@@ -6,7 +6,7 @@
 -define(MAX_INT, 16#FFFFFFFF).
 -define(MAX_LIST, 128).
 
-main(["gen", TypesFile, Count, OutFile]) ->
+main(["values", TypesFile, Count, TermFile]) ->
     Types = read_lines(TypesFile),
     N = list_to_integer(Count),
     Self = self(),
@@ -14,7 +14,12 @@ main(["gen", TypesFile, Count, OutFile]) ->
     %% The values differ from run to run (the generator keeps its own seed).
     Workers = [spawn_link(fun() -> Self ! {self(), gen_type(Line, N)} end)
                || Line <- Types],
-    Lines = [receive {W, L} -> L end || W <- Workers],
+    Values = [receive {W, L} -> L end || W <- Workers],
+    ok = file:write_file(TermFile, term_to_binary(Values));
+main(["encode", TermFile, OutFile]) ->
+    {ok, Bin} = file:read_file(TermFile),
+    Lines = [[io_lib:format("~s ~s ~s~n", [M, T, encode(M, T, V)]) || V <- Vs]
+             || {M, T, Vs} <- binary_to_term(Bin)],
     ok = file:write_file(OutFile, Lines);
 main(["check", InFile, OutFile]) ->
     {ok, Out} = file:open(OutFile, [write]),
@@ -29,11 +34,11 @@ gen_type(Line, N) ->
     [M, T] = string:split(Line, " "),
     Mod = list_to_atom(M),
     Type = list_to_atom(T),
-    [begin
-         V = value(Mod, Type, 50),
-         {ok, Bytes} = Mod:encode(Type, V),
-         io_lib:format("~s ~s ~s~n", [M, T, hex(Bytes)])
-     end || _ <- lists:seq(1, N)].
+    {M, T, [value(Mod, Type, 50) || _ <- lists:seq(1, N)]}.
+
+encode(M, T, V) ->
+    {ok, Bytes} = (list_to_atom(M)):encode(list_to_atom(T), V),
+    hex(Bytes).
 
 %% A random value whose numbers fit in 32 bits and whose lists hold at most
 %% 128 elements, as the runtime keeps them.

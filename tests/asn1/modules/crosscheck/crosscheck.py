@@ -12,6 +12,14 @@ Our aligned PER departs from X.691 in two places, mapped away here:
 an ENUMERATED is coded by its declared value in 0..max, so the copy given to
 Erlang declares it INTEGER (0..max) (INTEGER (0..max, ...) when extensible);
 extension additions of a SEQUENCE may be absent, so the copy marks them OPTIONAL.
+A value of an extensible ENUMERATED above its maximum is coded differently on
+purpose (a normally small number and the value, not an X.691 extended
+INTEGER), so Erlang's random values are drawn from a second copy in which no
+ENUMERATED is extensible ("root"), and encoded with the first one ("ext").
+
+Erlang/OTP 25 decodes an INTEGER (0..0, ...) inside another type wrongly (it
+reads two bits for the root value), so an extensible ENUMERATED whose only
+value is 0 stays ENUMERATED { e(0), ... }, which X.691 codes the same way.
 """
 import os
 import re
@@ -30,11 +38,13 @@ def strip_comment(line):
     return line if at < 0 else line[:at]
 
 
-def map_enumerated(match):
+def map_enumerated(match, keep_extensible):
     body = strip_comment_block(match.group(1))
     values = [int(v) for v in re.findall(r'\((-?\d+)\)', body)]
     top = max(values)
-    extensible = '...' in body
+    if top == 0 and '...' in body:
+        return match.group(0)
+    extensible = keep_extensible and '...' in body
     return 'INTEGER (0..%d%s)' % (top, ', ...' if extensible else '')
 
 
@@ -71,38 +81,42 @@ def mark_additions(text):
 def prepare(sources, work):
     if os.path.isdir(work):
         shutil.rmtree(work)
-    os.makedirs(work)
     types = []
-    for module in ORDER:
-        text = open(os.path.join(sources, module + '.asn')).read()
-        for line in text.split('\n'):
-            m = ASSIGN.match(strip_comment(line))
-            if m:
-                types.append('%s %s' % (module, m.group(1)))
-        text = ENUM.sub(map_enumerated, mark_additions(text))
-        path = os.path.join(work, module + '.asn1')
-        with open(path, 'w') as f:
-            f.write(text)
-        subprocess.run(['erlc', '-bper', module + '.asn1'], cwd=work, check=True)
+    for variant in ('root', 'ext'):
+        folder = os.path.join(work, variant)
+        os.makedirs(folder)
+        for module in ORDER:
+            text = open(os.path.join(sources, module + '.asn')).read()
+            if variant == 'ext':
+                for line in text.split('\n'):
+                    m = ASSIGN.match(strip_comment(line))
+                    if m:
+                        types.append('%s %s' % (module, m.group(1)))
+            text = ENUM.sub(lambda m: map_enumerated(m, variant == 'ext'), mark_additions(text))
+            with open(os.path.join(folder, module + '.asn1'), 'w') as f:
+                f.write(text)
+            subprocess.run(['erlc', '-bper', module + '.asn1'], cwd=folder, check=True)
     subprocess.run(['erlc', os.path.join(HERE, 'crosscheck.erl')], cwd=work, check=True)
     with open(os.path.join(work, 'types.txt'), 'w') as f:
         f.write('\n'.join(types) + '\n')
     print('%d types prepared in %s' % (len(types), work))
 
 
-def erl(work, *args):
-    subprocess.run(['erl', '-noshell', '-pa', work, '-run', 'crosscheck', 'main']
-                   + list(args) + ['-s', 'init', 'stop'], cwd=work, check=True)
+def erl(work, variant, *args):
+    folder = os.path.join(work, variant)
+    subprocess.run(['erl', '-noshell', '-pa', work, '-pa', folder, '-run', 'crosscheck', 'main']
+                   + list(args) + ['-s', 'init', 'stop'], cwd=folder, check=True)
 
 
 def main(argv):
     if len(argv) == 4 and argv[1] == 'prepare':
         prepare(argv[2], argv[3])
     elif len(argv) == 5 and argv[1] == 'gen':
-        erl(argv[2], 'gen', os.path.join(argv[2], 'types.txt'), argv[3],
-            os.path.abspath(argv[4]))
+        terms = os.path.join(argv[2], 'values.bin')
+        erl(argv[2], 'root', 'values', os.path.join(argv[2], 'types.txt'), argv[3], terms)
+        erl(argv[2], 'ext', 'encode', terms, os.path.abspath(argv[4]))
     elif len(argv) == 5 and argv[1] == 'check':
-        erl(argv[2], 'check', os.path.abspath(argv[3]), os.path.abspath(argv[4]))
+        erl(argv[2], 'ext', 'check', os.path.abspath(argv[3]), os.path.abspath(argv[4]))
     else:
         sys.stderr.write(__doc__)
         return 2

@@ -10,7 +10,7 @@
 // heartbeat bound, as in the daemon): decode, dispatch, answer, encode and
 // TPKT, reported as commands per second.
 //
-//     tpkt_bench [round-trips [pipelined [window]]]
+//     bench_tpkt [round-trips [pipelined [window]]]
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
