@@ -5,6 +5,7 @@
 
 #include "asn1/AVNDecoder.h"
 #include "asn1/AVNEncoder.h"
+#include "asn1/ValidChecker.h"
 
 namespace ASN1 {
 
@@ -41,6 +42,18 @@ std::string AbstractData::asValueNotation() const
     std::ostringstream strm;
     print_on(strm);
     return strm.str();
+}
+
+bool AbstractData::isValid() const
+{
+    ValidChecker checker;
+    return accept(checker);
+}
+
+bool AbstractData::isStrictlyValid() const
+{
+    StrictlyValidChecker checker;
+    return accept(checker);
 }
 
 std::ostream& operator<<(std::ostream& strm, const AbstractData& value)

@@ -63,6 +63,11 @@ public:
     std::ios_base::iostate print_on(std::ostream& strm) const;
     // The printed text, also the partial text when printing stopped.
     std::string asValueNotation() const;
+    // The value satisfies its constraints; extensible constraints and types
+    // accept values beyond their root (ValidChecker).
+    bool isValid() const;
+    // Everything lies within the root (StrictlyValidChecker).
+    bool isStrictlyValid() const;
     // Reads value notation (AVNDecoder) into this value: 0 on success,
     // failbit otherwise; a value partly read keeps what was read.
     std::ios_base::iostate get_from(std::istream& strm);
