@@ -69,11 +69,11 @@ bool AVNDecoder::expect(char c)
     return nextChar(got) && got == c;
 }
 
-bool AVNDecoder::readWord(std::string& word)
+bool AVNDecoder::readWord(std::string& word, char alsoEnd)
 {
     word.clear();
     skipBlanks(strm);
-    while (!isWordEnd(strm.peek()))
+    for (int ch = strm.peek(); !isWordEnd(ch) && ch != alsoEnd; ch = strm.peek())
         word += Traits::to_char_type(strm.get());
     return !word.empty();
 }
@@ -308,9 +308,10 @@ bool AVNDecoder::do_visit(GeneralizedTime& value)
 
 bool AVNDecoder::do_visit(CHOICE& value)
 {
+    // No alternative name holds a colon: "command:ping:NULL" reads too.
     std::string name;
     std::int32_t id = 0;
-    if (!readWord(name) || !expect(':'))
+    if (!readWord(name, ':') || !expect(':'))
         return false;
     if (!get_id(value.info()->selectionNames, value.info()->totalChoices, name, id))
         return false;

@@ -57,8 +57,9 @@ private:
     bool nextChar(char& c);
     // Skips blanks and reads c; false when the next character is another.
     bool expect(char c);
-    // Skips blanks and reads a word; false when it would be empty.
-    bool readWord(std::string& word);
+    // Skips blanks and reads a word, which alsoEnd ends too; false when it
+    // would be empty.
+    bool readWord(std::string& word, char alsoEnd = ',');
     // Text between apostrophes followed by the letter suffix, blanks dropped.
     bool readQuotedDigits(char suffix, std::string& digits);
     // Text between double quotes, taken as it is.

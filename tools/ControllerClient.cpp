@@ -1,5 +1,6 @@
 #include "tools/ControllerClient.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
