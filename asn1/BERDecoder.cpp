@@ -198,6 +198,8 @@ bool BERDecoder::do_visit(CHOICE& value)
         if (!valueHeader(value, outer))
             return false;
         contentsEnd = position + outer.length;
+        // The alternative must fill the wrapper's contents exactly.
+        ends.push_back(contentsEnd);
     }
     Header inner;
     if (!peekHeader(inner))
@@ -230,7 +232,10 @@ bool BERDecoder::do_visit(CHOICE& value)
             value.setSelection(CHOICE::unknownSelection_, nullptr);
         return false;
     }
-    return contentsEnd == nullptr || position == contentsEnd;
+    if (contentsEnd == nullptr)
+        return true;
+    ends.pop_back();
+    return position == contentsEnd;
 }
 
 bool BERDecoder::do_visit(SEQUENCE_OF_Base& value)

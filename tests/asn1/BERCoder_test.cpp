@@ -224,6 +224,11 @@ TEST(BERDecoder, Failures)
     EXPECT_FALSE(unber(octets({0x85, 0x00}), pdu));
     EXPECT_EQ(pdu.currentSelection(), CHOICE::unknownSelection_);
 
+    // A tagged CHOICE whose alternative overruns or underfills its wrapper.
+    Demo::TonecEvent wrapped;
+    EXPECT_FALSE(unber(octets({0x30, 0x08, 0x80, 0x01, 0x05, 0xA1, 0x01, 0x82, 0x00, 0x00}), wrapped));
+    EXPECT_FALSE(unber(octets({0x30, 0x08, 0x80, 0x01, 0x05, 0xA1, 0x03, 0x82, 0x00, 0x00}), wrapped));
+
     // Unknown trailing components are skipped; a truncated field is not.
     Demo::TonecEvent event;
     ASSERT_TRUE(unber(octets({0x30, 0x09, 0x80, 0x01, 0x05, 0xA1, 0x02, 0x82, 0x00, 0x87, 0x00}), event));
