@@ -64,7 +64,6 @@ private:
     bool readQuotedDigits(char suffix, std::string& digits);
     // Text between double quotes, taken as it is.
     bool readQuotedText(std::string& text);
-    bool readDecimal(bool unsignedValue, std::uint32_t& out);
     // One field whose name is the top word: reads its value and what follows.
     VisitSeqResult readField(SEQUENCE& seq, std::size_t fieldIndex);
 
