@@ -462,8 +462,10 @@ int runController(const ControllerOptions& options, std::ostream& out, std::ostr
 
     LGCP::Message received;
     auto print = [&](ControllerClient::Result result) {
+        // A message the printer cannot finish (an unknown alternative) shows
+        // up to that point, and out stays usable.
         if (result == ControllerClient::Received)
-            out << received << std::endl;
+            out << received.asValueNotation() << std::endl;
         else if (result == ControllerClient::Undecodable)
             err << "stalvane-ctl: " << client.error() << std::endl;
     };
