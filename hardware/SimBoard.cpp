@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "hardware/IoctlCode.h"
+#include "hardware/SimDsp.h"
+#include "hardware/SimDtmf.h"
 #include "hardware/SimHal.h"
 
 namespace {
@@ -28,6 +30,8 @@ bool inodeOf(int fd, std::pair<dev_t, ino_t>& node)
 SimBoard::SimBoard()
 {
     addDriver("/dev/hal", std::make_unique<SimHal>());
+    addDriver("/dev/dtmf", std::make_unique<SimDtmf>());
+    addDriver("/dev/dsp", std::make_unique<SimDsp>());
 }
 
 SimBoard::~SimBoard()
