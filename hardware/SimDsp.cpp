@@ -76,6 +76,10 @@ int SimDsp::ioctl(SimOpenFile&, std::uint32_t code, unsigned char* record, std::
             ch.toneFilters.clear();
         return 0;
     }
+    // Muting is set as a pair: an enable naming either mute sets both.
+    constexpr std::uint32_t mutes = Dsp::kRxMute | Dsp::kTxMute;
+    if ((request.functions & mutes) != 0)
+        ch.on &= ~mutes;
     ch.on |= request.functions;
     for (unsigned bit = 0; bit < ch.ids.size(); ++bit)
         if ((request.functions & (1u << bit)) != 0)

@@ -5,7 +5,8 @@
 // frequency) and which switchable functions are on with the id of the enable
 // that switched each on. A configure request names exactly one configurable
 // function, an enable only switchable ones, a disable those or the tone
-// filters (256: all filters off); anything else is refused with EINVAL,
+// filters (256: all filters off); an enable of either mute sets the pair
+// (rx and tx muting as named); anything else is refused with EINVAL,
 // unknown requests with ENOTTY. The VAD version query answers the version
 // set here (2 by default). Failing requests and reads are injected through the
 // board (SimBoard::failIoctl, failRead).
@@ -63,7 +64,8 @@ public:
     void setVadVersion(int version) { vadVersion_ = version; }
 
     // Events as the driver sends them; false (nothing sent) while the
-    // function is off (tone filter: no enabled filter on freq).
+    // function is off (tone filter: no enabled filter on freq; flags are
+    // always sent).
     bool vad(int ts, std::uint32_t dirMask, std::int32_t rx, std::int32_t tx);
     bool sd(int ts, std::int32_t value);
     bool bss(int ts, float score);
