@@ -497,6 +497,36 @@ TEST_F(TonecTest, CleanBeforeDestroySwitchesOffWhatWasOn)
     EXPECT_TRUE(requests().empty());
 }
 
+TEST_F(TonecTest, DtmfDisableIsSentAfterIvaClearedTheDetectorFlag)
+{
+    Receiver r(service_, 12);
+    ASSERT_TRUE(r.enableDTMF(true));
+    ASSERT_TRUE(r.enableIVA(true));
+    ASSERT_TRUE(r.enableIVA(false));
+    EXPECT_FALSE(r.isDetectorOn());
+    EXPECT_TRUE(dtmf().channel(12).dtmfOn);
+    sim_.clearRequests();
+    r.CleanBeforeDestroy();
+    ASSERT_EQ(requests().size(), 1u);
+    EXPECT_EQ(requests()[0].code, Tonec::kDisableDetector);
+    EXPECT_FALSE(dtmf().channel(12).dtmfOn);
+    EXPECT_FALSE(r.isDtmfEnabled());
+}
+
+TEST_F(TonecTest, DigitsReplaceTheRingBack)
+{
+    Receiver r(service_, 8);
+    r.activateAudibleCall();
+    r.translateDTMF(digits({tone(697, 1209)}));
+    clock_.advance(70);
+    clock_.advance(70);
+    EXPECT_EQ(r.completions, 1);
+    clock_.advance(5000);
+    EXPECT_EQ(dials(), (std::vector<std::vector<unsigned char>>{
+                           dial(8, 425, 0, 2048, 2048), dial(8, 697, 1209, 16384, 16384), dial(8, 1000, 1000, 0, 0),
+                           dial(8, 0, 0, 0, 0)}));
+}
+
 TEST_F(TonecTest, CompletionMayDeleteTheReceiver)
 {
     auto r = std::make_unique<Receiver>(service_, 3);
