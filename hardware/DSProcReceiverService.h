@@ -62,6 +62,7 @@ public:
     void PutHeader(std::ostream& os) const;
 
     bool isOpen() const { return event_.IsActive(); }
+    const Event& eventForTest() const { return event_; }
     std::uint32_t lastIdForTest() const { return lastId_; }
     void setLastIdForTest(std::uint32_t id) { lastId_ = id; }
 

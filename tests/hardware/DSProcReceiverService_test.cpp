@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 
 #include <cerrno>
 #include <functional>
@@ -98,6 +99,8 @@ TEST_F(DsprocTest, OpenFailureIsRetriedByConfigureAndToneDisableOnly)
 {
     EXPECT_EQ(sim_.requests(SimBoard::Op::Open, kDevice).at(0).value, O_RDWR | O_NONBLOCK | O_CLOEXEC);
     EXPECT_TRUE(service_.isOpen());
+    EXPECT_EQ(service_.eventForTest().getName(), "DSProcReceiverService::OnEvent");
+    EXPECT_EQ(service_.eventForTest().getEvents(), POLLIN);
 
     sim_.failOpen(kDevice, ENOENT, 2);
     DSProcReceiverService closed(sim_);

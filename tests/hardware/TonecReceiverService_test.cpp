@@ -114,6 +114,8 @@ TEST_F(TonecTest, OpensForReadingAndWatchesForInput)
     ASSERT_EQ(opens.size(), 1u);
     EXPECT_EQ(opens[0].value, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     EXPECT_TRUE(service_.isOpen());
+    EXPECT_EQ(service_.eventForTest().getName(), "TonecReceiverService::OnEvent");
+    EXPECT_EQ(service_.eventForTest().getEvents(), POLLIN);
     EXPECT_TRUE(service_.init());
     EXPECT_EQ(sim_.requests(SimBoard::Op::Open, kDevice).size(), 1u);
 }
