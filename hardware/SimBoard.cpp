@@ -10,9 +10,12 @@
 #include <utility>
 
 #include "hardware/IoctlCode.h"
+#include "hardware/SimCas.h"
 #include "hardware/SimDsp.h"
 #include "hardware/SimDtmf.h"
 #include "hardware/SimHal.h"
+#include "hardware/SimMaintenance.h"
+#include "hardware/SimMcc.h"
 
 namespace {
 
@@ -30,6 +33,9 @@ bool inodeOf(int fd, std::pair<dev_t, ino_t>& node)
 SimBoard::SimBoard()
 {
     addDriver("/dev/hal", std::make_unique<SimHal>());
+    addDriver("/dev/maintenance", std::make_unique<SimMaintenance>());
+    addDriver("/dev/e1-cas", std::make_unique<SimCas>());
+    addDriver("/dev/mcc/ctl", std::make_unique<SimMcc>());
     addDriver("/dev/dtmf", std::make_unique<SimDtmf>());
     addDriver("/dev/dsp", std::make_unique<SimDsp>());
 }
@@ -54,6 +60,16 @@ SimDriver* SimBoard::driver(const std::string& path) const
 SimHal& SimBoard::hal() const
 {
     return static_cast<SimHal&>(*driver("/dev/hal"));
+}
+
+SimMaintenance& SimBoard::maintenance() const
+{
+    return static_cast<SimMaintenance&>(*driver("/dev/maintenance"));
+}
+
+SimCas& SimBoard::cas() const
+{
+    return static_cast<SimCas&>(*driver("/dev/e1-cas"));
 }
 
 std::vector<SimBoard::Request> SimBoard::requests(Op op, const std::string& device) const

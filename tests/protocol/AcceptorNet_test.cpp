@@ -11,19 +11,15 @@
 #include <vector>
 
 #include "protocol/AcceptorNet.h"
-#include "protocol/LoopDriver.h"
+#include "protocol/ControlPeers.h"
 #include "runtime/Mux.h"
 
 using looptest::Capture;
+using looptest::frame;
+using looptest::User;
 using looptest::runUntil;
 
 namespace {
-
-std::string frame(const std::string& payload)
-{
-    const unsigned n = static_cast<unsigned>(payload.size()) + 4;
-    return std::string{'\x03', '\x00', static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)} + payload;
-}
 
 // A controller: a plain TCP client on the loopback.
 struct Client
@@ -68,24 +64,6 @@ struct Client
 
     int fd;
     std::string received;
-};
-
-struct User : Control::Notify
-{
-    explicit User(Control::Service& service) : service(service) {}
-    void OnConnect() override
-    {
-        events.push_back(std::string("connect ") + Control::GetTextNotation(service.GetState()) + " " +
-                         service.GetConnectionName());
-    }
-    void OnDisconnect() override
-    {
-        events.push_back(std::string("disconnect ") + Control::GetTextNotation(service.GetState()));
-    }
-    void OnMessage(const char* data, int length) override { messages.emplace_back(data, length); }
-
-    Control::Service& service;
-    std::vector<std::string> events, messages;
 };
 
 int keepalive(int fd, int option)

@@ -20,10 +20,11 @@ inline int cappedPoll(pollfd* fds, nfds_t count, int timeout)
 }
 
 // Turns the loop until done() holds or limit_ms of wall time have passed;
-// returns done().
-inline bool runUntil(const std::function<bool()>& done, int limit_ms = 3000)
+// returns done(). poll_function stands in for poll (it must not wait long).
+inline bool runUntil(const std::function<bool()>& done, int limit_ms = 3000,
+                     Multiplexer::PollFunction poll_function = cappedPoll)
 {
-    multiplexer.setPollForTest(cappedPoll);
+    multiplexer.setPollForTest(poll_function);
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
     while (!done() && std::chrono::steady_clock::now() < end) {
         if (multiplexer.attachedCountForTest() == 0 && multiplexer.timerCountForTest() == 0) {

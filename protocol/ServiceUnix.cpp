@@ -1,0 +1,250 @@
+#include "protocol/ServiceUnix.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <iostream>
+#include <utility>
+
+namespace Control {
+
+namespace {
+
+const char* error_text()
+{
+    return std::strerror(errno);
+}
+
+// Zeroed record, family AF_UNIX, at most 107 path bytes, NUL-terminated.
+sockaddr_un unix_address(const std::string& path)
+{
+    sockaddr_un address;
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.data(), std::min(path.size(), sizeof address.sun_path - 1));
+    return address;
+}
+
+sockaddr* sa(sockaddr_un& address)
+{
+    return reinterpret_cast<sockaddr*>(&address);
+}
+
+// The path an accepted peer is bound to; empty for an unbound one.
+std::string peer_path(const sockaddr_un& address, socklen_t size)
+{
+    const std::size_t offset = offsetof(sockaddr_un, sun_path);
+    if (size <= offset)
+        return std::string();
+    const std::size_t room = std::min<std::size_t>(size - offset, sizeof address.sun_path);
+    return std::string(address.sun_path, strnlen(address.sun_path, room));
+}
+
+// A close-on-exec stream socket of the Unix domain, or -1.
+int unix_socket()
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd >= 0)
+        SetCloexec(fd, true);
+    return fd;
+}
+
+} // namespace
+
+void ServiceUnix::Connected(Fd fd, const std::string& name)
+{
+    if (GetState() == State::Deactivating)
+        return;
+    Service::Connected(std::move(fd), name);
+}
+
+AcceptorUnix::AcceptorUnix(const std::string& socket_path) : path(socket_path)
+{
+    listen_event.Bind("AcceptorUnix::OnSocketEvent", &AcceptorUnix::OnSocketEvent, this);
+}
+
+bool AcceptorUnix::ImplActivate()
+{
+    const int fd = unix_socket();
+    listening.reset(fd);
+    if (fd < 0) {
+        if (verbose)
+            std::cerr << "can't create socket:" << error_text() << std::endl;
+        return false;
+    }
+    BindSocket();
+    return true;
+}
+
+void AcceptorUnix::BindSocket()
+{
+    // A socket file left behind by an earlier run would make bind fail.
+    ::unlink(path.c_str());
+    sockaddr_un address = unix_address(path);
+    if (::bind(listening.get(), sa(address), sizeof address) != 0) {
+        if (verbose)
+            std::cerr << "can't bind to socket: \"" << error_text() << "\" " << " waiting..." << std::endl;
+        bind_timer.set(bind_retry_ms, &AcceptorUnix::OnTimeout, this);
+        return;
+    }
+    if (::listen(listening.get(), 1) != 0) {
+        if (verbose)
+            std::cerr << "can't listen socket: " << error_text() << std::endl;
+        Deactivate();
+        return;
+    }
+    if (!listening.NonBlock()) {
+        if (verbose)
+            std::cerr << "can't set socket to non block mode: " << error_text() << std::endl;
+        Deactivate();
+        return;
+    }
+    listen_event.Schedule(listening, POLLIN);
+}
+
+void AcceptorUnix::OnTimeout(Timer*)
+{
+    BindSocket();
+}
+
+void AcceptorUnix::ImplDeactivate()
+{
+    bind_timer.reset();
+    listen_event.Release();
+    listening.close();
+}
+
+void AcceptorUnix::OnSocketEvent(int, short events)
+{
+    if ((events & POLLIN) == 0)
+        return;
+    // Every pending connection; a callback may close the listening socket,
+    // which ends the loop at the next accept.
+    for (;;) {
+        sockaddr_un peer;
+        std::memset(&peer, 0, sizeof peer);
+        socklen_t size = sizeof peer;
+        Fd accepted(::accept4(listening.get(), sa(peer), &size, SOCK_CLOEXEC));
+        if (!accepted)
+            break;
+        const std::string name = peer_path(peer, size);
+        if (GetState() == State::Connected) {
+            if (verbose)
+                std::cerr << "refuse connection from " << name << std::endl;
+            ImplRefuseConnection();
+            continue;   // closed here
+        }
+        if (!accepted.NonBlock()) {
+            if (verbose)
+                std::cerr << "can't set socket to non block mode: " << error_text() << std::endl;
+            continue;
+        }
+        if (verbose)
+            std::cout << "new connection from " << name << std::endl;
+        ServiceUnix::Connected(accepted, name);
+        // An ignored connection (a close still being reported) is closed here.
+        if (GetState() == State::Connected)
+            ImplConnected(accepted);
+    }
+}
+
+ConnectorUnix::ConnectorUnix(const std::string& path, const std::string& local)
+    : server_path(path), local_path(local)
+{
+    connect_event.Bind("ConnectorUnix::OnSocketEvent", &ConnectorUnix::OnSocketEvent, this);
+}
+
+bool ConnectorUnix::ImplActivate()
+{
+    budget = quick_retries;
+    TryConnect();
+    return true;
+}
+
+void ConnectorUnix::ImplDeactivate()
+{
+    Release();
+    socket.close();
+    retry_timer.reset();
+    connect_event.Release();
+}
+
+void ConnectorUnix::ImplOnDisconnect()
+{
+    // The budget is not refilled: quick retries only with what is left.
+    retry_timer.set(reconnect_ms, &ConnectorUnix::OnTimeout, this);
+}
+
+void ConnectorUnix::OnTimeout(Timer*)
+{
+    TryConnect();
+}
+
+void ConnectorUnix::TryConnect()
+{
+    // A live connection is never replaced by a second one.
+    if (GetState() == State::Connected)
+        return;
+    const int fd = unix_socket();
+    socket.reset(fd);
+    if (fd < 0) {
+        std::cerr << "can't create domain socket:" << error_text() << std::endl;
+        Deactivate();
+        return;
+    }
+    if (!socket.NonBlock()) {
+        std::cerr << "can't set domain socket to non block mode: " << error_text() << std::endl;
+        Deactivate();
+        return;
+    }
+    if (!local_path.empty()) {
+        ::unlink(local_path.c_str());
+        sockaddr_un local = unix_address(local_path);
+        if (::bind(fd, sa(local), sizeof local) != 0)
+            std::cerr << "can't bind to domain socket '" << local_path << "': \"" << error_text() << std::endl;
+    }
+    sockaddr_un server = unix_address(server_path);
+    if (::connect(fd, sa(server), sizeof server) != 0) {
+        std::cerr << "can't connect to " << server_path << " : " << error_text() << std::endl;
+        Retry(refused_retry_ms);
+        return;
+    }
+    std::clog << "connected to " << server_path << std::endl;
+    connect_event.Schedule(socket, POLLOUT);
+    ServiceUnix::Connected(socket, server_path);
+    socket.close();
+}
+
+void ConnectorUnix::OnSocketEvent(int, short events)
+{
+    // The event watches a connection already handed to the service: an error
+    // or hang-up is a failed attempt only when that was not taken.
+    if ((events & (POLLERR | POLLHUP)) != 0 && GetState() == State::Connecting) {
+        std::cerr << "fail to connect to " << server_path << std::endl;
+        connect_event.Release();
+        Retry(error_retry_ms);
+        return;
+    }
+    // Writable, or the connection already ended: its close is the stack's
+    // to report.
+    if ((events & (POLLOUT | POLLERR | POLLHUP)) != 0)
+        connect_event.Release();
+}
+
+void ConnectorUnix::Retry(unsigned slow_ms)
+{
+    unsigned ms = slow_ms;
+    if (budget > 0) {
+        --budget;
+        ms = quick_retry_ms;
+    }
+    retry_timer.set(ms, &ConnectorUnix::OnTimeout, this);
+}
+
+} // namespace Control

@@ -1,0 +1,93 @@
+#pragma once
+// Unix-domain flavours of the control connection service: a listening
+// service on a socket path and a client that connects to one. They behave
+// like the TCP acceptor and connector, without TCP options; the connection
+// name is a path, and the socket file is removed before binding.
+//
+// Ownership: the acceptor owns its listening socket (the socket file stays
+// after deactivation); the connector owns the socket of its attempt and the
+// connect event's duplicate of it. An established connection belongs to the
+// protocol stack.
+#include <string>
+
+#include "protocol/ControlService.h"
+#include "runtime/Event.h"
+#include "runtime/Timer.h"
+
+namespace Control {
+
+class ServiceUnix : public Service
+{
+public:
+    // Hands an established connection to the service (fd is the caller's
+    // duplicate; the caller closes its own). Ignored while Deactivating.
+    void Connected(Fd fd, const std::string& name);
+};
+
+class AcceptorUnix : public ServiceUnix
+{
+public:
+    static const unsigned bind_retry_ms = 5000;
+
+    AcceptorUnix() : AcceptorUnix(std::string()) {}
+    explicit AcceptorUnix(const std::string& path);
+
+    bool IsListening() const { return listen_event.IsActive(); }
+
+protected:
+    bool ImplActivate() override;
+    void ImplDeactivate() override;
+    void ImplOnDisconnect() override {}
+    // A further connection was refused.
+    virtual void ImplRefuseConnection() {}
+    // A connection was handed to the service (fd: a duplicate of it).
+    virtual void ImplConnected(Fd) {}
+
+    void OnSocketEvent(int fd, short events);
+    void OnTimeout(Timer*);
+    void BindSocket();
+
+private:
+    std::string path;
+    Fd listening;
+    Timer bind_timer;
+    Event listen_event;
+};
+
+class ConnectorUnix : public ServiceUnix
+{
+public:
+    static const int quick_retries = 7;
+    static const unsigned quick_retry_ms = 1000;
+    static const unsigned refused_retry_ms = 20000;   // connect failed
+    static const unsigned error_retry_ms = 15000;     // error event
+    static const unsigned reconnect_ms = 10000;       // after a connection ended
+
+    ConnectorUnix() : ConnectorUnix(std::string(), std::string()) {}
+    explicit ConnectorUnix(const std::string& path) : ConnectorUnix(path, std::string()) {}
+    // local: the path the client socket is bound to (none when empty).
+    ConnectorUnix(const std::string& path, const std::string& local);
+
+    int GetRetryBudget() const { return budget; }
+
+protected:
+    bool ImplActivate() override;
+    void ImplDeactivate() override;
+    void ImplOnDisconnect() override;
+
+    void OnSocketEvent(int fd, short events);
+    void OnTimeout(Timer*);
+    void TryConnect();
+
+private:
+    void Retry(unsigned slow_ms);
+
+    std::string server_path;
+    std::string local_path;
+    Fd socket;
+    Timer retry_timer;
+    Event connect_event;
+    int budget = 0;
+};
+
+} // namespace Control

@@ -1,0 +1,97 @@
+#pragma once
+// Test peers of the control services: a TPKT frame builder, a recording
+// user, a plain socket end that sends and collects bytes, and a clock step.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "protocol/ControlService.h"
+#include "protocol/LoopDriver.h"
+#include "runtime/Mux.h"
+
+namespace looptest {
+
+inline std::string frame(const std::string& payload)
+{
+    const unsigned n = static_cast<unsigned>(payload.size()) + 4;
+    return std::string{'\x03', '\x00', static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)} + payload;
+}
+
+// Records what a service reports, with the state and name seen at the time.
+struct User : Control::Notify
+{
+    explicit User(Control::Service& service) : service(service) {}
+    void OnConnect() override
+    {
+        events.push_back(std::string("connect ") + Control::GetTextNotation(service.GetState()) + " " +
+                         service.GetConnectionName());
+    }
+    void OnDisconnect() override
+    {
+        events.push_back(std::string("disconnect ") + Control::GetTextNotation(service.GetState()));
+    }
+    void OnMessage(const char* data, int length) override { messages.emplace_back(data, length); }
+
+    Control::Service& service;
+    std::vector<std::string> events, messages;
+};
+
+// One end of a stream connection, owned; non-blocking reads.
+struct Peer
+{
+    explicit Peer(int descriptor = -1) : fd(descriptor) {}
+    Peer(const Peer&) = delete;
+    Peer& operator=(const Peer&) = delete;
+    ~Peer() { close(); }
+    void close()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+    void send(const std::string& bytes)
+    {
+        ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+    }
+    // Reads what is there; true once the other end has closed.
+    bool pump()
+    {
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n > 0)
+                received.append(buffer, static_cast<std::size_t>(n));
+            else
+                return n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+        }
+    }
+
+    int fd;
+    std::string received;
+};
+
+// Moves the loop clock by ms.
+inline void step(unsigned ms)
+{
+    Mux::g_tv_time.sec += static_cast<std::int32_t>(ms / 1000);
+    Mux::g_tv_time.usec += static_cast<std::int32_t>(ms % 1000) * 1000;
+    if (Mux::g_tv_time.usec >= 1000000) {
+        Mux::g_tv_time.usec -= 1000000;
+        ++Mux::g_tv_time.sec;
+    }
+}
+
+inline int count(const std::string& text, const std::string& needle)
+{
+    int n = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        ++n;
+    return n;
+}
+
+} // namespace looptest
