@@ -11,6 +11,8 @@
 
 #include "hardware/IoctlCode.h"
 #include "hardware/SimCas.h"
+#include "hardware/SimDsp.h"
+#include "hardware/SimDtmf.h"
 #include "hardware/SimHal.h"
 #include "hardware/SimMaintenance.h"
 #include "hardware/SimMcc.h"
@@ -34,6 +36,8 @@ SimBoard::SimBoard()
     addDriver("/dev/maintenance", std::make_unique<SimMaintenance>());
     addDriver("/dev/e1-cas", std::make_unique<SimCas>());
     addDriver("/dev/mcc/ctl", std::make_unique<SimMcc>());
+    addDriver("/dev/dtmf", std::make_unique<SimDtmf>());
+    addDriver("/dev/dsp", std::make_unique<SimDsp>());
 }
 
 SimBoard::~SimBoard()

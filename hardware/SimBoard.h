@@ -41,7 +41,8 @@ public:
         int error = 0;                      // errno of a failure, else 0
     };
 
-    // Models "/dev/hal", "/dev/maintenance", "/dev/e1-cas" and "/dev/mcc/ctl".
+    // Models "/dev/hal", "/dev/maintenance", "/dev/e1-cas", "/dev/mcc/ctl",
+    // "/dev/dtmf" and "/dev/dsp".
     SimBoard();
     ~SimBoard() override;
     SimBoard(const SimBoard&) = delete;

@@ -1,0 +1,289 @@
+#include "hardware/TonecReceiverService.h"
+
+#include <fcntl.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "hardware/BoardDevice.h"
+#include "hardware/DeviceNames.h"
+#include "hardware/TonecReceiver.h"
+#include "hardware/TonecRecords.h"
+#include "runtime/ExtStream.h"
+
+namespace Hardware {
+
+namespace {
+
+// " errno=\"<text>\"" of a failed request.
+struct ErrnoSuffix {
+    int error;
+};
+
+std::ostream& operator<<(std::ostream& os, const ErrnoSuffix& s)
+{
+    return os << " errno=\"" << std::strerror(s.error) << "\"";
+}
+
+// The fields every event line repeats.
+struct EventFields {
+    const Tonec::EventRecord& event;
+};
+
+std::ostream& operator<<(std::ostream& os, const EventFields& f)
+{
+    return os << " timestamp=" << f.event.timestamp << " timeslot=" << f.event.ts << " code=" << f.event.code
+              << " id=" << f.event.id;
+}
+
+TonecReceiver* firstReceiverOf(std::int32_t ts)
+{
+    Containers::CyclicList& list = TonecReceiver::receivers();
+    for (Containers::CyclicList* node = list.next; node != &list; node = node->next) {
+        TonecReceiver* receiver = TonecReceiver::fromLink(node);
+        if (receiver->tonec_timeslot() == ts)
+            return receiver;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TonecReceiverService& TonecReceiverService::instance()
+{
+    static TonecReceiverService service;
+    return service;
+}
+
+TonecReceiverService::TonecReceiverService() : TonecReceiverService(BoardDevice::get()) {}
+
+TonecReceiverService::TonecReceiverService(BoardDevice& board) : board_(board)
+{
+    init();
+}
+
+TonecReceiverService::~TonecReceiverService() = default;
+
+void TonecReceiverService::PutHeader(std::ostream& os) const
+{
+    os << "TonecReceiverService: ";
+}
+
+bool TonecReceiverService::init()
+{
+    if (isOpen())
+        return true;
+    int fd = board_.open(GetDTMFDevName(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        event_.Bind("TonecReceiverService::OnEvent", &TonecReceiverService::OnEvent, this);
+        // The event watches a duplicate; the descriptor opened here is closed.
+        event_.Schedule(Fd(fd), POLLIN);
+        if (isOpen())
+            return true;
+    }
+    int error = errno;
+    std::cerr << ext::header(this) << "open tonec fail, DTMF proceeding disabled: " << std::strerror(error)
+              << std::endl;
+    return false;
+}
+
+bool TonecReceiverService::configureDTMF(unsigned ts, const LGCP::DTMFParams& params)
+{
+    if (!isOpen())
+        init();
+    if (!isOpen()) {
+        std::cerr << ext::header(this) << "configure DTMF fail: (interface not opened)" << " timeslot=" << ts
+                  << std::endl;
+        return false;
+    }
+    const LGCP::DTMFParams_threshold& threshold = params.get_threshold();
+    Tonec::ConfigureRecord record;
+    record.ts = static_cast<std::int32_t>(ts);
+    record.twist = static_cast<std::int32_t>(threshold.get_twist().getValue());
+    record.ratio = static_cast<std::int32_t>(threshold.get_ratio().getValue());
+    record.silence = static_cast<std::int32_t>(params.get_level().get_silence().getValue());
+    record.noise = static_cast<std::int32_t>(threshold.get_noise().getValue());
+    Tonec::ConfigureRecord::Bytes bytes = record.encode();
+    if (board_.ioctl(event_.getFd(), Tonec::kConfigureDetector, bytes.data(), bytes.size()) < 0) {
+        int error = errno;
+        std::cerr << ext::header(this) << "DTMF_CONFIGURE_DETECTOR fail:" << " timeslot=" << ts
+                  << ErrnoSuffix{error} << std::endl;
+        return false;
+    }
+    std::clog << ext::header(this) << "DTMF_CONFIGURE_DETECTOR" << " ts=" << ts << " twist=" << record.twist
+              << " ratio=" << record.ratio << " noise=" << record.noise << " silence=" << record.silence
+              << std::endl;
+    return true;
+}
+
+bool TonecReceiverService::enableDTMF(TonecReceiver& receiver, bool on)
+{
+    const int ts = receiver.tonec_timeslot();
+    // Off is still sent while DTMF is enabled: an IVA switch-off clears the
+    // shared detector flag without switching the DTMF detector off.
+    if (on ? receiver.detectorOn_ : !receiver.detectorOn_ && !receiver.dtmfEnabled_)
+        return true;
+    if (on) {
+        std::uint32_t id = ++lastId_;
+        if (id == 0)
+            id = lastId_ = 1;
+        Tonec::EnableRecord::Bytes bytes = Tonec::EnableRecord{ts, id}.encode();
+        if (board_.ioctl(event_.getFd(), Tonec::kEnableDetector, bytes.data(), bytes.size()) < 0) {
+            int error = errno;
+            std::cerr << ext::header(this) << "DTMF_ENABLE_DETECTOR fail:" << " timeslot=" << ts << " id=" << id
+                      << ErrnoSuffix{error} << std::endl;
+            return false;
+        }
+        receiver.detectorId_ = id;
+        receiver.detectorOn_ = true;
+        std::cerr << ext::header(this) << "DTMF_ENABLE_DETECTOR done:" << " timeslot=" << ts << " id=" << id
+                  << std::endl;
+        return true;
+    }
+    if (board_.ioctlValue(event_.getFd(), Tonec::kDisableDetector, ts) < 0) {
+        int error = errno;
+        std::cerr << ext::header(this) << "DTMF_DISABLE_DETECTOR fail:" << " timeslot=" << ts << ErrnoSuffix{error}
+                  << std::endl;
+        return false;
+    }
+    receiver.detectorOn_ = false;
+    std::cerr << ext::header(this) << "DTMF_DISABLE_DETECTOR done:" << " timeslot=" << ts << std::endl;
+    return true;
+}
+
+// The requests that pass the time slot by value and log "<name><suffix>[ts] ok".
+bool TonecReceiverService::valueRequest(std::uint32_t code, unsigned ts, const char* name, const char* suffix)
+{
+    if (board_.ioctlValue(event_.getFd(), code, static_cast<std::int32_t>(ts)) < 0) {
+        int error = errno;
+        std::cerr << ext::header(this) << name << suffix << " fail:" << " timeslot=" << static_cast<std::int32_t>(ts)
+                  << ErrnoSuffix{error} << std::endl;
+        return false;
+    }
+    std::clog << ext::header(this) << name << suffix << "[" << static_cast<std::int32_t>(ts) << "] ok" << std::endl;
+    return true;
+}
+
+bool TonecReceiverService::echoCancel(unsigned ts, bool on)
+{
+    return valueRequest(on ? Tonec::kLmsOn : Tonec::kLmsOff, ts, "CHANNEL_LMS", on ? "_ON" : "_OFF");
+}
+
+bool TonecReceiverService::enableDTMFReject(unsigned ts, bool on)
+{
+    return valueRequest(on ? Tonec::kRejectionEnable : Tonec::kRejectionDisable, ts, "DTMF_REJECTION",
+                        on ? "_ENABLE" : "_DISABLE");
+}
+
+bool TonecReceiverService::enableToneGenerator(unsigned ts, std::uint16_t freq1, std::uint16_t freq2,
+                                               std::uint16_t amp1, std::uint16_t amp2)
+{
+    Tonec::DialRecord record{static_cast<std::int32_t>(ts), freq1, freq2, amp1, amp2};
+    Tonec::DialRecord::Bytes bytes = record.encode();
+    if (board_.ioctl(event_.getFd(), Tonec::kDial, bytes.data(), bytes.size()) < 0) {
+        int error = errno;
+        std::cerr << ext::header(this) << "DTMF_DIAL fail:" << " timeslot=" << record.ts << ErrnoSuffix{error}
+                  << std::endl;
+        return false;
+    }
+    return true;
+}
+
+bool TonecReceiverService::configureIVA(TonecReceiver& receiver, const LGCP::IVAParams& params)
+{
+    const int ts = receiver.tonec_timeslot();
+    if (!isOpen())
+        init();
+    if (!isOpen()) {
+        std::cerr << ext::header(this) << "configure IVA fail: (interface not opened)" << " timeslot=" << ts
+                  << std::endl;
+        return false;
+    }
+    Tonec::IvaConfigureRecord record{ts, params.get_det_lvl_dB().getValue()};
+    Tonec::IvaConfigureRecord::Bytes bytes = record.encode();
+    if (board_.ioctl(event_.getFd(), Tonec::kIvaConfigure, bytes.data(), bytes.size()) < 0) {
+        int error = errno;
+        std::cerr << ext::header(this) << "IVA_CONFIGURE_DETECTOR fail:" << " timeslot=" << ts << ErrnoSuffix{error}
+                  << std::endl;
+        return false;
+    }
+    std::clog << ext::header(this) << "IVA_CONFIGURE_DETECTOR" << " ts=" << ts << " det_lvl_dB=" << record.level
+              << std::endl;
+    return true;
+}
+
+bool TonecReceiverService::enableIVA(TonecReceiver& receiver, bool on)
+{
+    if (!valueRequest(on ? Tonec::kIvaEnable : Tonec::kIvaDisable, static_cast<unsigned>(receiver.tonec_timeslot()),
+                      "IVA_DETECTOR", on ? "_ENABLE" : "_DISABLE"))
+        return false;
+    receiver.detectorOn_ = on;
+    return true;
+}
+
+int TonecReceiverService::translateSelcal(TonecReceiver& receiver, const TERM::SelcalCommand& cmd)
+{
+    const int ts = receiver.tonec_timeslot();
+    const std::string& signs = cmd.get_signs();
+    if (signs.size() < Tonec::SelcalRecord::kSigns) {
+        std::cerr << ext::header(this) << "SELCAL_DIAL fail:" << " timeslot=" << ts << " incorect signs:" << signs
+                  << std::endl;
+        return -1;
+    }
+    Tonec::SelcalRecord record;
+    record.ts = ts;
+    record.amp = static_cast<std::uint16_t>(cmd.has_amp() ? cmd.get_amp().getValue() : 12000);
+    for (std::size_t i = 0; i < Tonec::SelcalRecord::kSigns; ++i)
+        record.signs[i] = static_cast<unsigned char>(signs[i]);
+    Tonec::SelcalRecord::Bytes bytes = record.encode();
+    int result = board_.ioctl(event_.getFd(), Tonec::kSelcalDial, bytes.data(), bytes.size());
+    if (result < 0) {
+        int error = errno;
+        std::cerr << ext::header(this) << "SELCAL_DIAL fail:" << " timeslot=" << ts << ErrnoSuffix{error} << std::endl;
+    }
+    return result;
+}
+
+void TonecReceiverService::OnEvent(int fd, short revents)
+{
+    if ((revents & POLLIN) == 0)
+        return;
+    for (;;) {
+        unsigned char buffer[Tonec::EventRecord::kSize];
+        ssize_t n = board_.read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            int error = errno;
+            if (error != EAGAIN && error != EWOULDBLOCK)
+                std::cerr << ext::header(this) << "fail to read from tonec: " << std::strerror(error) << std::endl;
+            return;
+        }
+        // The driver delivers whole events: anything shorter ends the turn.
+        if (n < static_cast<ssize_t>(sizeof buffer)) {
+            if (n > 0)
+                std::cerr << ext::header(this) << "fail to read from tonec: short event of " << n << " bytes"
+                          << std::endl;
+            return;
+        }
+        const Tonec::EventRecord event = Tonec::EventRecord::decode(buffer);
+        std::clog << ext::header(this) << "dtmf event: " << EventFields{event} << std::endl;
+        // Looked up again for each event: a receiver may be deleted by the
+        // one before.
+        TonecReceiver* receiver = firstReceiverOf(event.ts);
+        if (receiver == nullptr) {
+            std::cerr << ext::header(this) << "receive tonec event from unknown timeslot " << event.ts << std::endl;
+        } else if (!receiver->detectorOn_) {
+            std::clog << ext::header(this) << "ignore spurious dtmf event (DTMF disabled): " << EventFields{event}
+                      << std::endl;
+        } else if (receiver->detectorId_ != event.id) {
+            std::clog << ext::header(this) << "ignore spurious dtmf event: " << EventFields{event}
+                      << " rid=" << receiver->detectorId_ << std::endl;
+        } else {
+            receiver->tonec_event({event.code, event.timestamp});
+        }
+    }
+}
+
+} // namespace Hardware
