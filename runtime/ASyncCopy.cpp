@@ -12,18 +12,6 @@ const short ErrorEvents = POLLERR | POLLHUP | POLLNVAL;
 
 } // namespace
 
-Copy::~Copy()
-{
-    delete mHandler;
-}
-
-void Copy::Bind(Handler* handler)
-{
-    Handler* old = mHandler;
-    mHandler = handler;
-    delete old;
-}
-
 void Copy::Start(Fd src, Fd dst)
 {
     mState = Status::copying;
