@@ -185,17 +185,22 @@ void Slot::OnChangeOutputStream(bool active)
     if (active) {
         signal.set_transmitter().set_active(IGetTransmitChannel());
     } else {
-        for (std::size_t n = receivers_.size(); n > 0; --n) {
-            if (receivers_.empty()) {
-                std::cerr << "mux: internal error: expected slots not exists." << std::endl;
-                break;
-            }
-            Disconnect(*receivers_.front());
-        }
+        DisconnectReceivers("mux: internal error: expected slots not exists.");
         signal.set_transmitter().set_inactive();
     }
     outputStream_ = active;
     SendSignal(signal);
+}
+
+void Slot::DisconnectReceivers(const char* complaint)
+{
+    for (std::size_t n = receivers_.size(); n > 0; --n) {
+        if (receivers_.empty()) {
+            std::cerr << complaint << std::endl;
+            break;
+        }
+        Disconnect(*receivers_.front());
+    }
 }
 
 void Slot::processTonecEvent(const Hardware::TonecReceiver::Params& params)
