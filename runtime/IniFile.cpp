@@ -47,6 +47,15 @@ void dumpChain(const Node* node, std::ostream& os)
         node->Dump(os);
 }
 
+// A number as the default stream writes it.
+template<class Number>
+std::string asText(Number value)
+{
+    std::ostringstream os;
+    os << value;
+    return os.str();
+}
+
 enum ParserState {
     Outside,
     SectionName,
@@ -96,9 +105,7 @@ int SubKey::GetInt(int def) const
 
 void SubKey::SetInt(int value)
 {
-    std::ostringstream os;
-    os << value;
-    mValue = os.str();
+    mValue = asText(value);
 }
 
 float SubKey::GetFloat(float def) const
@@ -114,9 +121,7 @@ float SubKey::GetFloat(float def) const
 
 void SubKey::SetFloat(float value)
 {
-    std::ostringstream os;
-    os << value;
-    mValue = os.str();
+    mValue = asText(value);
 }
 
 void SubKey::Dump(std::ostream& os) const
