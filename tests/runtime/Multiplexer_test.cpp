@@ -1,11 +1,8 @@
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <memory>
 
 #include "LoopFixture.h"
 #include "support/TempRoot.h"
