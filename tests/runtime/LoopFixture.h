@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/Dpc.h"
 #include "runtime/Multiplexer.h"
 #include "runtime/Mux.h"
 
@@ -147,6 +148,25 @@ public:
     std::string name;
     std::vector<short> seen;
     std::function<void(Probe&)> onService;
+};
+
+// A deferred call running `action`, which sees the call's number (1, 2, ...)
+// in `calls`. Not to be deleted from inside its own action.
+struct Deferred
+{
+    explicit Deferred(std::function<void(Deferred&)> action) : action(std::move(action))
+    {
+        dpc.Bind(this, &Deferred::run);
+    }
+    void run()
+    {
+        ++calls;
+        action(*this);
+    }
+
+    std::function<void(Deferred&)> action;
+    int calls = 0;
+    Dpc dpc;
 };
 
 // A start time far from any wrap; tests that need a wrap set their own.

@@ -101,20 +101,12 @@ TEST_F(MultiplexerTest, HandlerDeletedBeforePollLosesItsEntry)
     keep.mux_attach();
     gone->mux_attach();
     // The second deferred-call pass runs after the poll set is built.
-    struct Killer
-    {
-        Probe* victim;
-        Dpc dpc;
-        int calls = 0;
-        void run()
-        {
-            if (++calls == 2) {
-                delete victim;
-                dpc.Deactivate();
-            }
+    Deferred killer([gone](Deferred& self) {
+        if (self.calls == 2) {
+            delete gone;
+            self.dpc.Deactivate();
         }
-    } killer{gone, {}};
-    killer.dpc.Bind(&killer, &Killer::run);
+    });
     killer.dpc.Activate();
     multiplexer.runTurnForTest();
     ASSERT_EQ(pollLog().lastSet.size(), 2u);
@@ -156,21 +148,11 @@ TEST_F(MultiplexerTest, TerminateFromATimerOrDeferredCallEndsTheLoopBeforePoll)
     multiplexer.run(false, true);
     EXPECT_TRUE(pollLog().timeouts.empty());
 
-    struct Stopper
-    {
-        Dpc dpc;
-        int calls = 0;
-        int stopAt = 0;
-        void run()
-        {
-            if (++calls == stopAt)
-                multiplexer.terminate();
-        }
-    };
     for (int pass : {1, 2}) {
-        Stopper stopper;
-        stopper.stopAt = pass;
-        stopper.dpc.Bind(&stopper, &Stopper::run);
+        Deferred stopper([pass](Deferred& self) {
+            if (self.calls == pass)
+                multiplexer.terminate();
+        });
         stopper.dpc.Activate();
         multiplexer.run(false, true);
         EXPECT_EQ(stopper.calls, pass);
@@ -209,41 +191,27 @@ TEST_F(IdleLoopTest, WithTheTimeCacheTheLoopTimeIsRefreshedAfterEachPoll)
 
 TEST_F(IdleLoopTest, ZeroMsTimerArmedInADeferredCallFiresNextTurnWithoutWaiting)
 {
-    struct Arm
-    {
-        Dpc dpc;
-        Timer timer;
-        int fired = 0;
-        void run()
-        {
-            timer.set(0, &Arm::fire, this);
-            dpc.Deactivate();
-        }
-        void fire() { ++fired; }
-    };
+    static int fired;
     for (int pass : {1, 2}) {
-        Arm arm;
-        arm.dpc.Bind(&arm, &Arm::run);
+        fired = 0;
+        Timer timer;
+        Deferred arm([&timer](Deferred& self) {
+            timer.set(0, +[] { ++fired; });
+            self.dpc.Deactivate();
+        });
         // Activated during the first pass, a call first runs in the second.
-        struct Starter
-        {
-            Dpc dpc;
-            Dpc* target;
-            void run()
-            {
-                target->Activate();
-                dpc.Deactivate();
-            }
-        } starter{{}, &arm.dpc};
-        starter.dpc.Bind(&starter, &Starter::run);
+        Deferred starter([&arm](Deferred& self) {
+            arm.dpc.Activate();
+            self.dpc.Deactivate();
+        });
         (pass == 1 ? arm.dpc : starter.dpc).Activate();
         multiplexer.runTurnForTest();
         EXPECT_EQ(pollLog().timeouts.back(), 0) << "pass " << pass;
-        EXPECT_EQ(arm.fired, 0);
+        EXPECT_EQ(fired, 0);
         pair.send();   // so that the turn after the firing does not wait
         multiplexer.runTurnForTest();
         pair.drain();
-        EXPECT_EQ(arm.fired, 1);
+        EXPECT_EQ(fired, 1);
     }
 }
 
@@ -263,20 +231,12 @@ TEST_F(MultiplexerTest, FirstHandlerAttachedInTheSecondPassIsNoHang)
 {
     SocketPair pair;
     Probe probe(pair.fd[0], "probe");
-    struct Attacher
-    {
-        Dpc dpc;
-        Probe* probe;
-        int calls = 0;
-        void run()
-        {
-            if (++calls == 2) {
-                probe->mux_attach();
-                dpc.Deactivate();
-            }
+    Deferred attacher([&probe](Deferred& self) {
+        if (self.calls == 2) {
+            probe.mux_attach();
+            self.dpc.Deactivate();
         }
-    } attacher{{}, &probe};
-    attacher.dpc.Bind(&attacher, &Attacher::run);
+    });
     attacher.dpc.Activate();
     multiplexer.runTurnForTest();
     EXPECT_EQ(pollLog().timeouts, std::vector<int>{0});
