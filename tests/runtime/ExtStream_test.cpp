@@ -44,19 +44,12 @@ struct Logged
     int id;
 };
 
-TEST(ExtHeader, CallsTheObjectsPutHeader)
+TEST(ExtManipulators, HeaderCallsPutHeaderAndQuotedWrapsTheValue)
 {
     Logged l{3};
     std::ostringstream os;
-    os << ext::header(&l) << "up";
-    EXPECT_EQ(os.str(), "E1Ctl[3]: up");
-}
-
-TEST(ExtQuoted, ValueBetweenDoubleQuotes)
-{
-    std::ostringstream os;
-    os << ext::quoted(std::string("eth0")) << ' ' << ext::quoted(42) << ' ' << ext::quoted("");
-    EXPECT_EQ(os.str(), "\"eth0\" \"42\" \"\"");
+    os << ext::header(&l) << ext::quoted(std::string("eth0")) << ' ' << ext::quoted(42) << ' ' << ext::quoted("");
+    EXPECT_EQ(os.str(), "E1Ctl[3]: \"eth0\" \"42\" \"\"");
 }
 
 } // namespace
