@@ -95,17 +95,15 @@ void Server::Handle(const LGCP::Message& message)
         Error(LGCP::ErrorCause::unexpectedMsgType);
         return;
     }
+    slot = no_slot;
     if (message.has_slot()) {
         // The decoder does not bound a constrained number by its upper limit.
         const unsigned requested = message.get_slot().getValue();
         if (requested > max_slot) {
-            slot = no_slot;
             Error(LGCP::ErrorCause::invalidSlot);
             return;
         }
         slot = requested;
-    } else {
-        slot = no_slot;
     }
 
     const LGCP::Command& command = pdu.get_command();

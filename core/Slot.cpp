@@ -18,6 +18,15 @@ const std::uint32_t kFlagVadRx = 1u << 29;
 const std::uint32_t kFlagVadTx = 1u << 30;
 const std::uint32_t kFlagSelcal = 1u << 31;
 
+// A signal whose alternative `set` chooses.
+template <class Set>
+LGCP::Signal signalWith(Set set)
+{
+    LGCP::Signal signal;
+    set(signal);
+    return signal;
+}
+
 } // namespace
 
 Slot::Slot() = default;
@@ -66,100 +75,72 @@ void Slot::SendSignal(const LGCP::Signal& signal)
 
 void Slot::OnTonecEvent(const LGCP::TonecEvent& event)
 {
-    LGCP::Signal signal;
-    signal.set_tonec(event);
-    SendSignal(signal);
+    SendSignal(signalWith([&](LGCP::Signal& s) { s.set_tonec(event); }));
 }
 
 void Slot::OnNumber(const std::string& number)
 {
-    LGCP::Signal signal;
-    signal.set_number(number);
-    SendSignal(signal);
+    SendSignal(signalWith([&](LGCP::Signal& s) { s.set_number(number); }));
 }
 
 void Slot::OnModem(const TERM::ModemProceeding& proceeding)
 {
-    LGCP::Signal signal;
-    signal.set_modemProceeding(proceeding);
-    SendSignal(signal);
+    SendSignal(signalWith([&](LGCP::Signal& s) { s.set_modemProceeding(proceeding); }));
 }
 
 void Slot::OnModem(const TERM::ModemInformation& information)
 {
-    LGCP::Signal signal;
-    signal.set_modemInformation(information);
-    SendSignal(signal);
+    SendSignal(signalWith([&](LGCP::Signal& s) { s.set_modemInformation(information); }));
 }
 
 void Slot::OnActivated()
 {
-    LGCP::Signal signal;
-    signal.set_activated();
-    SendSignal(signal);
+    SendSignal(signalWith([](LGCP::Signal& s) { s.set_activated(); }));
 }
 
 void Slot::OnDeactivated()
 {
-    LGCP::Signal signal;
-    signal.set_deactivated(LGCP::DeactivateCause::networkError);
-    SendSignal(signal);
+    SendSignal(signalWith([](LGCP::Signal& s) { s.set_deactivated(LGCP::DeactivateCause::networkError); }));
 }
 
 void Slot::OnAbort(int cause)
 {
-    LGCP::Signal signal;
-    signal.set_abort(cause);
-    SendSignal(signal);
+    SendSignal(signalWith([&](LGCP::Signal& s) { s.set_abort(cause); }));
 }
 
 void Slot::OnUserData(const std::vector<char>& data)
 {
-    LGCP::Signal signal;
-    signal.set_userData() = data;
-    SendSignal(signal);
+    SendSignal(signalWith([&](LGCP::Signal& s) { s.set_userData() = data; }));
 }
 
 void Slot::OnIoctlResponse(const LGCP::IoctlResponse& response)
 {
-    LGCP::Signal signal;
-    signal.set_ioctl(response);
-    SendSignal(signal);
+    SendSignal(signalWith([&](LGCP::Signal& s) { s.set_ioctl(response); }));
 }
 
 void Slot::OnRtpRadioEvent(const TERM::RtpRadioRequest& request)
 {
-    LGCP::Signal signal;
-    signal.set_rtpExt(request);
-    SendSignal(signal);
+    SendSignal(signalWith([&](LGCP::Signal& s) { s.set_rtpExt(request); }));
 }
 
 void Slot::OnVADEvent(const LGCP::VADEvent& event)
 {
-    LGCP::Signal signal;
-    signal.set_vad(event);
-    SendSignal(signal);
+    SendSignal(signalWith([&](LGCP::Signal& s) { s.set_vad(event); }));
 }
 
 void Slot::OnProtoLemzEvent(const LEMZGW::ProtoLemzPackets& packets)
 {
-    LGCP::Signal signal;
-    signal.set_protoLemz(packets);
-    SendSignal(signal);
+    SendSignal(signalWith([&](LGCP::Signal& s) { s.set_protoLemz(packets); }));
 }
 
 void Slot::OnSDEvent(const LGCP::SDEvent& event)
 {
-    LGCP::Signal signal;
-    signal.set_sd(event);
-    SendSignal(signal);
+    SendSignal(signalWith([&](LGCP::Signal& s) { s.set_sd(event); }));
 }
 
 void Slot::OnRtpEvent(const LGCP::RtpEvent& event)
 {
-    LGCP::Signal signal;
-    signal.set_rtp(event);
-    SendSignal(signal);
+    SendSignal(signalWith([&](LGCP::Signal& s) { s.set_rtp(event); }));
 }
 
 void Slot::OnChangeInputStream(bool active)
@@ -185,17 +166,22 @@ void Slot::OnChangeOutputStream(bool active)
     if (active) {
         signal.set_transmitter().set_active(IGetTransmitChannel());
     } else {
-        for (std::size_t n = receivers_.size(); n > 0; --n) {
-            if (receivers_.empty()) {
-                std::cerr << "mux: internal error: expected slots not exists." << std::endl;
-                break;
-            }
-            Disconnect(*receivers_.front());
-        }
+        DisconnectReceivers("mux: internal error: expected slots not exists.");
         signal.set_transmitter().set_inactive();
     }
     outputStream_ = active;
     SendSignal(signal);
+}
+
+void Slot::DisconnectReceivers(const char* complaint)
+{
+    for (std::size_t n = receivers_.size(); n > 0; --n) {
+        if (receivers_.empty()) {
+            std::cerr << complaint << std::endl;
+            break;
+        }
+        Disconnect(*receivers_.front());
+    }
 }
 
 void Slot::processTonecEvent(const Hardware::TonecReceiver::Params& params)
@@ -283,20 +269,15 @@ void Slot::processFlagsEvent(const dsproc_flags_event* payload)
             event.include_vad_tx() = (values & kFlagVadTx) != 0;
         OnVADEvent(event);
     }
-    if ((mask & kFlagSelcal) != 0) {
-        LGCP::Signal signal;
-        signal.set_selcal().set_in_progress((values & kFlagSelcal) != 0);
-        SendSignal(signal);
-    }
+    if ((mask & kFlagSelcal) != 0)
+        SendSignal(signalWith([&](LGCP::Signal& s) { s.set_selcal().set_in_progress((values & kFlagSelcal) != 0); }));
 }
 
 void Slot::processBSSEvent(const dsproc_bss_event* payload)
 {
     char text[31];
     std::snprintf(text, sizeof text, "%4.6f", static_cast<double>(payload->get_score()));
-    LGCP::Signal signal;
-    signal.set_bss().set_score(text);
-    SendSignal(signal);
+    SendSignal(signalWith([&](LGCP::Signal& s) { s.set_bss().set_score(text); }));
 }
 
 void Slot::processRtpEvent(const rtp_event& payload)

@@ -144,6 +144,10 @@ private:
     friend class Slots;
     friend class SlotFactory;
 
+    // Parts every receiver (one per Disconnect); `complaint` goes to
+    // std::cerr when the list ran empty before its count.
+    void DisconnectReceivers(const char* complaint);
+
     unsigned id_ = kNoId;
     std::vector<Slot*> receivers_;
     Slot* source_ = nullptr;

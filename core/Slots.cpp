@@ -57,18 +57,22 @@ bool Slots::OnCommand(const LGCP::Command& command)
 
     const unsigned id = GetSlot();
     Slot* slot = Find(id);
+    // A command on an existing slot: success, or `failure` when it says no.
+    auto onSlot = [this, slot](auto run, LGCP::ErrorCause::NamedNumber failure) {
+        if (slot == nullptr)
+            Error(LGCP::ErrorCause::slotNotExists);
+        else if (run(*slot))
+            Success();
+        else
+            Error(failure);
+        return true;
+    };
     switch (command.currentSelection()) {
     case LGCP::Command::connect_chosen:
         ConnectCommand(id, command.get_connect().getValue());
         return true;
     case LGCP::Command::disconnect_chosen:
-        if (slot == nullptr)
-            Error(LGCP::ErrorCause::slotNotExists);
-        else if (Disconnect(*slot))
-            Success();
-        else
-            Error(LGCP::ErrorCause::disconnectFail);
-        return true;
+        return onSlot([](Slot& s) { return Disconnect(s); }, LGCP::ErrorCause::disconnectFail);
     case LGCP::Command::create_chosen:
         CreateCommand(id, command.get_create());
         return true;
@@ -76,37 +80,13 @@ bool Slots::OnCommand(const LGCP::Command& command)
         DestroyCommand(id);
         return true;
     case LGCP::Command::activate_chosen:
-        if (slot == nullptr)
-            Error(LGCP::ErrorCause::slotNotExists);
-        else if (slot->IActivate(command.get_activate()))
-            Success();
-        else
-            Error(LGCP::ErrorCause::unsupported);
-        return true;
+        return onSlot([&](Slot& s) { return s.IActivate(command.get_activate()); }, LGCP::ErrorCause::unsupported);
     case LGCP::Command::deactivate_chosen:
-        if (slot == nullptr)
-            Error(LGCP::ErrorCause::slotNotExists);
-        else if (slot->IDeactivate())
-            Success();
-        else
-            Error(LGCP::ErrorCause::unsupported);
-        return true;
+        return onSlot([](Slot& s) { return s.IDeactivate(); }, LGCP::ErrorCause::unsupported);
     case LGCP::Command::userData_chosen:
-        if (slot == nullptr)
-            Error(LGCP::ErrorCause::slotNotExists);
-        else if (slot->IUserData(command.get_userData()))
-            Success();
-        else
-            Error(LGCP::ErrorCause::unsupported);
-        return true;
+        return onSlot([&](Slot& s) { return s.IUserData(command.get_userData()); }, LGCP::ErrorCause::unsupported);
     case LGCP::Command::ioctl_chosen:
-        if (slot == nullptr)
-            Error(LGCP::ErrorCause::slotNotExists);
-        else if (slot->Ioctl(command.get_ioctl()))
-            Success();
-        else
-            Error(LGCP::ErrorCause::unsupported);
-        return true;
+        return onSlot([&](Slot& s) { return s.Ioctl(command.get_ioctl()); }, LGCP::ErrorCause::unsupported);
     default:
         return false;
     }
@@ -176,13 +156,7 @@ bool Slots::Destroy(Slot* slot)
     if (slot->destroying_)
         return false;
     Disconnect(*slot);
-    for (std::size_t n = slot->receivers_.size(); n > 0; --n) {
-        if (slot->receivers_.empty()) {
-            std::cerr << "mux internal error: expected slots not exists." << std::endl;
-            break;
-        }
-        Disconnect(*slot->receivers_.front());
-    }
+    slot->DisconnectReceivers("mux internal error: expected slots not exists.");
     if (!slot->receivers_.empty())
         std::cerr << "mux internal error: unexpected slots exists." << std::endl;
     slot->destroying_ = true;

@@ -33,18 +33,6 @@ bool parseAddress(const std::string& text, INet4::Addr& addr)
 
 } // namespace
 
-Connect::~Connect()
-{
-    delete mHandler;
-}
-
-void Connect::Bind(Handler* handler)
-{
-    Handler* old = mHandler;
-    mHandler = handler;
-    delete old;
-}
-
 void Connect::Start(const std::string& address, unsigned timeout)
 {
     mState = Status::connecting;

@@ -7,6 +7,7 @@
 // called as the attempt's very last step, so it may delete or restart the
 // object. A connect that succeeds or fails at once calls it before Start
 // returns. Destroying the object never calls the handler.
+#include <memory>
 #include <string>
 
 #include "runtime/Event.h"
@@ -51,7 +52,6 @@ public:
     };
 
     Connect() = default;
-    ~Connect();
     Connect(const Connect&) = delete;
     Connect& operator=(const Connect&) = delete;
 
@@ -61,7 +61,8 @@ public:
     // While connecting: ends with `stopped`.
     void Stop();
 
-    void Bind(Handler* handler);
+    // The old handler goes only once the new one is in place.
+    void Bind(Handler* handler) { mHandler.reset(handler); }
     void UnBind() { Bind(nullptr); }
     template<class X>
     void Bind(void (X::*action)(Status::Type, Fd), X* object)
@@ -79,7 +80,7 @@ private:
     Status::Type mState = Status::idle;
     Fd mSocket;
     Event mSocketEvent;
-    Handler* mHandler = nullptr;
+    std::unique_ptr<Handler> mHandler;
     Timer mTimer;
 };
 

@@ -12,18 +12,6 @@ const short ErrorEvents = POLLERR | POLLHUP | POLLNVAL;
 
 } // namespace
 
-Copy::~Copy()
-{
-    delete mHandler;
-}
-
-void Copy::Bind(Handler* handler)
-{
-    Handler* old = mHandler;
-    mHandler = handler;
-    delete old;
-}
-
 void Copy::Start(Fd src, Fd dst)
 {
     mState = Status::copying;
@@ -93,8 +81,7 @@ bool Copy::SrcReady()
     if (n == 0)
         return GoFlush();
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        mSrcEvent.setEvents(static_cast<short>(mEvents.src));
-        mDstEvent.setEvents(0);
+        GoReading();   // wait for the source
         return false;
     }
     if (mCopied == 0) {
@@ -119,8 +106,7 @@ bool Copy::DstReady()
         return true;
     }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        mSrcEvent.setEvents(0);
-        mDstEvent.setEvents(static_cast<short>(mEvents.dst));
+        GoWriting();   // wait for the destination
         return false;
     }
     mError = n == 0 ? 0 : errno;

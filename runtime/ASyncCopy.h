@@ -63,7 +63,6 @@ public:
     static constexpr unsigned DefaultBufferSize = 1024;
 
     Copy() = default;
-    ~Copy();
     Copy(const Copy&) = delete;
     Copy& operator=(const Copy&) = delete;
 
@@ -78,7 +77,8 @@ public:
     void set_events(const EventsParams& params);
     void set_bufsize(unsigned size);
 
-    void Bind(Handler* handler);
+    // The old handler goes only once the new one is in place.
+    void Bind(Handler* handler) { mHandler.reset(handler); }
     void UnBind() { Bind(nullptr); }
     template<class X>
     void Bind(void (X::*action)(Status::Type), X* object)
@@ -115,7 +115,7 @@ private:
     unsigned mBufSize = 0;
     int mError = 0;
     Step mStep = &Copy::NotReady;
-    Handler* mHandler = nullptr;
+    std::unique_ptr<Handler> mHandler;
     Event mSrcEvent;
     Event mDstEvent;
     unsigned mCopied = 0;

@@ -5,14 +5,6 @@
 Dpc::~Dpc()
 {
     Deactivate();
-    delete handler;
-}
-
-void Dpc::Bind(DpcHandler* newHandler)
-{
-    DpcHandler* old = handler;
-    handler = newHandler;
-    delete old;
 }
 
 void Dpc::Activate()

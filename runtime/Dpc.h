@@ -4,6 +4,8 @@
 // callback. Within a pass the active calls run in ascending address order of
 // their Dpc objects. One-shot use: Deactivate() from inside the call.
 
+#include <memory>
+
 class DpcHandler
 {
 public:
@@ -47,7 +49,7 @@ public:
     ~Dpc();
 
     // Takes ownership of the handler; the one bound before is deleted.
-    void Bind(DpcHandler* newHandler);
+    void Bind(DpcHandler* newHandler) { handler.reset(newHandler); }
     template <class X>
     void Bind(X* object, void (X::*member)())
     {
@@ -67,6 +69,6 @@ public:
 
 private:
     friend class Multiplexer;
-    DpcHandler* handler = nullptr;
+    std::unique_ptr<DpcHandler> handler;
     bool active = false;
 };

@@ -2,21 +2,11 @@
 
 Event::~Event()
 {
-    delete handler;
-    handler = nullptr;
+    handler.reset();
     if (fd)
         mux_detach();
     if (fd)
         fd.close();
-}
-
-void Event::Bind(Handler* newHandler)
-{
-    // Also when the old handler is the one running: it touches nothing of
-    // its own after the member it calls returns.
-    Handler* old = handler;
-    handler = newHandler;
-    delete old;
 }
 
 void Event::Schedule(Fd other, short mask)

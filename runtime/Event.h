@@ -3,6 +3,7 @@
 // waits on a descriptor. The Event owns its own duplicate of the descriptor
 // and the bound handler; it is attached to the loop while it holds a
 // descriptor.
+#include <memory>
 #include <string>
 
 #include "runtime/Fd.h"
@@ -53,8 +54,8 @@ public:
     ~Event() override;
 
     // Takes ownership of the handler; the one bound before is deleted (also
-    // when it is the one running).
-    void Bind(Handler* newHandler);
+    // when it is the one running: reset stores the new one first).
+    void Bind(Handler* newHandler) { handler.reset(newHandler); }
     void UnBind() { Bind(nullptr); }
     // Names the Event "Class::Member" and binds object->action. X is taken
     // from the member, so a derived object binds to a base member.
@@ -96,7 +97,7 @@ public:
     bool is_named() const override { return true; }
 
 private:
-    Handler* handler = nullptr;
+    std::unique_ptr<Handler> handler;
     Fd fd;
     short events = 0;
     std::string name = "Unknown";

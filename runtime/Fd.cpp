@@ -7,13 +7,14 @@
 
 namespace {
 
-bool changeStatus(int fd, bool nonBlocking)
+// Sets or clears `bit` in the flags that getCmd/setCmd read and write.
+bool changeFlag(int fd, int getCmd, int setCmd, int bit, bool on)
 {
-    int flags = ::fcntl(fd, F_GETFL);
+    int flags = ::fcntl(fd, getCmd);
     if (flags == -1)
         return false;
-    flags = nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
-    return ::fcntl(fd, F_SETFL, flags) != -1;
+    flags = on ? (flags | bit) : (flags & ~bit);
+    return ::fcntl(fd, setCmd, flags) != -1;
 }
 
 } // namespace
@@ -77,19 +78,15 @@ int Fd::release()
 
 bool NonBlockMode(int fd)
 {
-    return changeStatus(fd, true);
+    return changeFlag(fd, F_GETFL, F_SETFL, O_NONBLOCK, true);
 }
 
 bool BlockMode(int fd)
 {
-    return changeStatus(fd, false);
+    return changeFlag(fd, F_GETFL, F_SETFL, O_NONBLOCK, false);
 }
 
 bool SetCloexec(int fd, bool on)
 {
-    int flags = ::fcntl(fd, F_GETFD);
-    if (flags == -1)
-        return false;
-    flags = on ? (flags | FD_CLOEXEC) : (flags & ~FD_CLOEXEC);
-    return ::fcntl(fd, F_SETFD, flags) != -1;
+    return changeFlag(fd, F_GETFD, F_SETFD, FD_CLOEXEC, on);
 }

@@ -27,6 +27,20 @@ void linkLast(Node*& first, Node*& last, int& count, Node* node)
     ++count;
 }
 
+// The node of that name; a new one is appended to the chain, so that names
+// stay unique and an existing node is never shadowed.
+template<class Node>
+Node* findOrAppend(std::map<std::string, Node*>& map, Node*& first, Node*& last, int& count, const std::string& name)
+{
+    auto it = map.find(name);
+    if (it != map.end())
+        return it->second;
+    Node* node = new Node(name);
+    linkLast(first, last, count, node);
+    map.emplace(name, node);
+    return node;
+}
+
 template<class Node>
 void deleteChain(Node*& first, Node*& last, int& count)
 {
@@ -45,6 +59,15 @@ void dumpChain(const Node* node, std::ostream& os)
 {
     for (; node != nullptr; node = node->next)
         node->Dump(os);
+}
+
+// A number as the default stream writes it.
+template<class Number>
+std::string asText(Number value)
+{
+    std::ostringstream os;
+    os << value;
+    return os.str();
 }
 
 enum ParserState {
@@ -96,9 +119,7 @@ int SubKey::GetInt(int def) const
 
 void SubKey::SetInt(int value)
 {
-    std::ostringstream os;
-    os << value;
-    mValue = os.str();
+    mValue = asText(value);
 }
 
 float SubKey::GetFloat(float def) const
@@ -114,9 +135,7 @@ float SubKey::GetFloat(float def) const
 
 void SubKey::SetFloat(float value)
 {
-    std::ostringstream os;
-    os << value;
-    mValue = os.str();
+    mValue = asText(value);
 }
 
 void SubKey::Dump(std::ostream& os) const
@@ -163,14 +182,7 @@ Key* SubSection::operator[](const std::string& name)
 
 Key* SubSection::NewKey(const std::string& name)
 {
-    // One Key per name: an existing one is returned rather than shadowed.
-    auto it = mMap.find(name);
-    if (it != mMap.end())
-        return it->second;
-    Key* key = new Key(name);
-    linkLast(mFirst, mLast, mKeyCount, key);
-    mMap[name] = key;
-    return key;
+    return findOrAppend(mMap, mFirst, mLast, mKeyCount, name);
 }
 
 SubKey* SubSection::NewSubKey(const std::string& name, const std::string& value, int lineNo)
@@ -267,14 +279,7 @@ SubSection* File::NewSubSection(const std::string& name, int lineNo)
 
 Section* File::NewSection(const std::string& name)
 {
-    // One Section per name: an existing one is returned rather than shadowed.
-    auto it = mMap.find(name);
-    if (it != mMap.end())
-        return it->second;
-    Section* section = new Section(name);
-    linkLast(mFirst, mLast, mSectionCount, section);
-    mMap[name] = section;
-    return section;
+    return findOrAppend(mMap, mFirst, mLast, mSectionCount, name);
 }
 
 void File::CleanSections()

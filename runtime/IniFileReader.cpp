@@ -51,74 +51,46 @@ const char Q = '"';
 bool Reader::parse(SubSection& sub)
 {
     for (auto& kv : required.mValues)
-        if (!parseRequired(sub, *kv))
+        if (!check(sub, *kv, true))
             return false;
     for (auto& kv : optional.mValues)
-        parseOptional(sub, *kv);
+        check(sub, *kv, false);
     return true;
 }
 
-bool Reader::parseRequired(SubSection& sub, Private::KeyValue& kv)
+bool Reader::check(SubSection& sub, Private::KeyValue& kv, bool isRequired)
 {
-    Key* key = sub[kv.name()];
-    const int count = key->GetSubKeyCount();
-    if (count == 1) {
-        SubKey* sk = key->First();
-        kv.parsed = kv.do_parse(sk->GetValue().c_str());
-        if (kv.parsed)
-            return true;
-        mOs << mPrefix << "required key " << Q << kv.name() << Q << " has invalid value=" << Q
-            << sk->GetValue() << Q << "," << " line " << sk->GetLineNo() << std::endl;
-        return false;
-    }
-    if (count == 0) {
-        mOs << mPrefix << "required key " << Q << kv.name() << Q << " not present, line "
-            << sub.GetLineNo() << std::endl;
-        return false;
-    }
-    if (count == 2) {
-        mOs << mPrefix << "required key " << Q << kv.name() << Q << " is duplicated!" << std::endl;
-        mOs << mPrefix << " first occurence at " << key->First()->GetLineNo() << " line."
-            << std::endl;
-        mOs << mPrefix << " second occurence at " << key->Last()->GetLineNo() << " line."
-            << std::endl;
-        return false;
-    }
-    mOs << mPrefix << "required key " << Q << kv.name() << Q << " specified more than once:";
-    for (const SubKey& sk : *key)
-        mOs << ' ' << sk.GetLineNo();
-    mOs << " lines" << std::endl;
-    return false;
-}
-
-void Reader::parseOptional(SubSection& sub, Private::KeyValue& kv)
-{
+    // An optional key is only reported, with what becomes of it; a missing
+    // one is no fault.
+    const char* const kind = isRequired ? "required key " : "optional key ";
     Key* key = sub[kv.name()];
     kv.parsed = false;
-    const int count = key->GetSubKeyCount();
-    if (count == 0)
-        return;
-    if (count == 1) {
+    switch (key->GetSubKeyCount()) {
+    case 0:
+        if (isRequired)
+            mOs << mPrefix << kind << Q << kv.name() << Q << " not present, line " << sub.GetLineNo() << std::endl;
+        return !isRequired;
+    case 1: {
         SubKey* sk = key->First();
         kv.parsed = kv.do_parse(sk->GetValue().c_str());
         if (!kv.parsed)
-            mOs << mPrefix << "optional key " << Q << kv.name() << Q << " has invalid value=" << Q
-                << sk->GetValue() << Q << "," << " line " << sk->GetLineNo()
-                << ". Key will be ignored." << std::endl;
-        return;
+            mOs << mPrefix << kind << Q << kv.name() << Q << " has invalid value=" << Q << sk->GetValue() << Q
+                << ", line " << sk->GetLineNo() << (isRequired ? "" : ". Key will be ignored.") << std::endl;
+        return kv.parsed || !isRequired;
     }
-    if (count == 2) {
-        mOs << mPrefix << "optional key " << Q << kv.name() << Q << " is duplicated!" << std::endl;
-        mOs << mPrefix << " first occurence at " << key->First()->GetLineNo() << " line."
-            << std::endl;
-        mOs << mPrefix << " second occurence at " << key->Last()->GetLineNo()
-            << " line. Both keys will be ignored." << std::endl;
-        return;
+    case 2:
+        mOs << mPrefix << kind << Q << kv.name() << Q << " is duplicated!" << std::endl
+            << mPrefix << " first occurence at " << key->First()->GetLineNo() << " line." << std::endl
+            << mPrefix << " second occurence at " << key->Last()->GetLineNo() << " line."
+            << (isRequired ? "" : " Both keys will be ignored.") << std::endl;
+        return !isRequired;
+    default:
+        mOs << mPrefix << kind << Q << kv.name() << Q << " specified more than once:";
+        for (const SubKey& sk : *key)
+            mOs << ' ' << sk.GetLineNo();
+        mOs << " lines" << (isRequired ? "" : ". All keys will be ignored.") << std::endl;
+        return !isRequired;
     }
-    mOs << mPrefix << "optional key " << Q << kv.name() << Q << " specified more than once:";
-    for (const SubKey& sk : *key)
-        mOs << ' ' << sk.GetLineNo();
-    mOs << " lines." << " All keys will be ignored." << std::endl;
 }
 
 } // namespace IniFile

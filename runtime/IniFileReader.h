@@ -137,8 +137,9 @@ public:
     Field optional;
 
 private:
-    bool parseRequired(SubSection& sub, Private::KeyValue& kv);
-    void parseOptional(SubSection& sub, Private::KeyValue& kv);
+    // Checks one binding and reports what is wrong with it; false when a
+    // required key is missing, repeated or invalid.
+    bool check(SubSection& sub, Private::KeyValue& kv, bool isRequired);
 
     std::string mPrefix;
     std::ostream& mOs;

@@ -66,8 +66,7 @@ int mux_gettimeofday(timeval& tv)
 
 int gettimeval(timeval& tv)
 {
-    tv = now();
-    return 0;
+    return mux_gettimeofday(tv);
 }
 
 void mux_settimeofday()
@@ -98,8 +97,7 @@ void make_from_usec(timeval& tv, unsigned us)
 
 void make_from_msec(timeval& tv, unsigned ms)
 {
-    tv.sec = static_cast<std::int32_t>(ms / 1000u);
-    tv.usec = static_cast<std::int32_t>((ms % 1000u) * 1000u);
+    timevalset(tv, ms);
 }
 
 void timevalset(timeval& tv, std::int64_t ms)

@@ -166,17 +166,16 @@ void SysLogManager::syslog(int priority, const char* format, ...)
         (void)ignored;
     }
 
-    if (!mConnected)
-        open(nullptr, mOptions | LOG_NDELAY, 0);
-    if (mConnected && queue(mMessage, msg.length() + 1) >= 0)
-        return;
-    if (mConnected) {
-        close();
-        open(nullptr, mOptions | LOG_NDELAY, 0);
-        if (mConnected && queue(mMessage, msg.length() + 1) >= 0)
+    // A failed send on a live connection reconnects once.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!mConnected)
+            open(nullptr, mOptions | LOG_NDELAY, 0);
+        if (!mConnected)
+            break;
+        if (queue(mMessage, msg.length() + 1) >= 0)
             return;
+        close();
     }
-    close();
     if (mOptions & LOG_CONS)
         toConsole(mMessage + afterStamp);
 }
@@ -190,11 +189,13 @@ void SysLogManager::toConsole(const char* text)
     ::close(fd);
 }
 
+// queue() sends as soon as a limit is reached, so it always starts below
+// both and the next message fits.
+static_assert(SysLogManager::BatchSendBytes - 1 + SysLogManager::MessageSize <= SysLogManager::BatchSize,
+              "a message must fit a batch that is below its send limit");
+
 int SysLogManager::queue(const char* message, int n)
 {
-    int result = 0;
-    if (mBatchBytes + n >= BatchSize || mCount >= BatchMessages)
-        result = sendmsg();  // cannot happen with the limits above; kept for safety
     std::memcpy(mBatch + mBatchBytes, message, static_cast<size_t>(n));
     mIov[mCount].iov_base = mBatch + mBatchBytes;
     mIov[mCount].iov_len = static_cast<size_t>(n);
@@ -202,7 +203,7 @@ int SysLogManager::queue(const char* message, int n)
     ++mCount;
     if (mCount >= BatchMessages || mBatchBytes >= BatchSendBytes)
         return sendmsg();
-    return result < 0 ? result : 0;
+    return 0;
 }
 
 int SysLogManager::sendmsg()

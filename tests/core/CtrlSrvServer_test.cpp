@@ -32,16 +32,7 @@ TEST_F(ControlLink, PingWithSeqIsAnsweredSuccessWithThatSeqAndNoSlot)
     ping.get_pdu().set_command().set_ping();
     EXPECT_EQ(ctrltest::encode(ping), pingSeq7);
 
-    V got = exchange(pingSeq7);
-    ASSERT_EQ(got, V{successSeq7});
-    LGCP::Message answer;
-    ASN1::CoderEnv env(ASN1::CoderEnv::per_encoding);
-    ASSERT_TRUE(ASN1::decode(got[0].data(), got[0].data() + got[0].size(), &env, answer, true));
-    ASSERT_TRUE(answer.has_seq());
-    EXPECT_EQ(answer.get_seq().getValue(), 7);
-    EXPECT_FALSE(answer.has_slot());
-    ASSERT_EQ(answer.get_pdu().currentSelection(), LGCP::PDU::response_chosen);
-    EXPECT_EQ(answer.get_pdu().get_response().currentSelection(), LGCP::Response::success_chosen);
+    EXPECT_EQ(exchange(pingSeq7), V{successSeq7});
     // The heartbeat took it: the probe never saw it.
     EXPECT_EQ(events, V{"probe connect"});
     EXPECT_EQ(err.str(), "");

@@ -9,7 +9,7 @@ namespace {
 
 // Three slots on the switch, the stream signals they send seen by a probe
 // service bound beside Slots (the server has no transport).
-class SlotConnection : public SignalCapture {
+class SlotConnection : public SignalCapture, protected HookLog {
 protected:
     SlotConnection() : sim(board())
     {
@@ -30,15 +30,8 @@ protected:
             out.push_back(signalText(s));
         return out;
     }
-    V take()
-    {
-        V out;
-        out.swap(log);
-        return out;
-    }
 
     SimBoard& sim;
-    V log;
     TestSlot a{log, 10, 20};
     TestSlot b{log, 11, 21};
     TestSlot c{log, 12, 22};

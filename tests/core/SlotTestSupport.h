@@ -139,6 +139,17 @@ public:
     std::function<void(TestSlot&)> made;
 };
 
+// The hook calls logged by TestSlots and TestFactories; take() empties it.
+struct HookLog {
+    std::vector<std::string> take()
+    {
+        std::vector<std::string> out;
+        out.swap(log);
+        return out;
+    }
+    std::vector<std::string> log;
+};
+
 // Keeps the process's factory chain as it was around a test.
 struct ChainGuard {
     ChainGuard() : saved(firstFactory) { firstFactory = nullptr; }

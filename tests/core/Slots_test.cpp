@@ -7,7 +7,7 @@ using V = std::vector<std::string>;
 
 namespace {
 
-class SlotRegistry : public SlotsLink {
+class SlotRegistry : public SlotsLink, protected HookLog {
 protected:
     SlotRegistry()
     {
@@ -26,14 +26,6 @@ protected:
     {
         return "slot=" + std::to_string(slot) + " error " + std::to_string(cause);
     }
-    V take()
-    {
-        V out;
-        out.swap(log);
-        return out;
-    }
-
-    V log;
     ChainGuard guard;
     TestFactory factory{log};
     int made = 0;

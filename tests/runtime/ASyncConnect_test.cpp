@@ -3,13 +3,12 @@
 #include <string>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "runtime/ASyncConnect.h"
 #include "runtime/Fd.h"
+#include "runtime/INet4Addr.h"
 #include "runtime/LoopFixture.h"
 
 namespace {
@@ -27,21 +26,28 @@ struct Recorder {
     Fd socket;
 };
 
+INet4::Addr loopback(int port)
+{
+    INet4::Addr a;
+    a.Reset();
+    a.Assign("127.0.0.1", nullptr);
+    a.SetPort(port);
+    return a;
+}
+
 // A TCP socket on 127.0.0.1, port chosen by the system; listening or not.
 struct Loopback {
     explicit Loopback(int backlog)
     {
         fd = Fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(bind(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        INet4::Addr a = loopback(0);
+        EXPECT_EQ(bind(fd.get(), a.sa(), sizeof a), 0);
         if (backlog >= 0) {
             EXPECT_EQ(listen(fd.get(), backlog), 0);
         }
         socklen_t len = sizeof a;
-        getsockname(fd.get(), reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
+        getsockname(fd.get(), a.sa(), &len);
+        port = a.GetPort();
     }
     std::string address() const { return "127.0.0.1:" + std::to_string(port); }
 
@@ -54,11 +60,8 @@ struct Unanswered : Loopback {
     Unanswered() : Loopback(0)
     {
         filler = Fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<uint16_t>(port));
-        EXPECT_EQ(::connect(filler.get(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        const INet4::Addr a = loopback(port);
+        EXPECT_EQ(::connect(filler.get(), a.sa(), sizeof a), 0);
     }
     Fd filler;
 };
@@ -89,10 +92,10 @@ TEST_F(ConnectTest, ConnectsToAListeningPort)
     turns(20);
     ASSERT_EQ(rec.statuses, std::vector<Status::Type>{Status::connected});
     ASSERT_TRUE(rec.socket);
-    sockaddr_in peer{};
+    INet4::Addr peer;
     socklen_t len = sizeof peer;
-    ASSERT_EQ(getpeername(rec.socket.get(), reinterpret_cast<sockaddr*>(&peer), &len), 0);
-    EXPECT_EQ(ntohs(peer.sin_port), server.port);
+    ASSERT_EQ(getpeername(rec.socket.get(), peer.sa(), &len), 0);
+    EXPECT_EQ(peer.GetPort(), server.port);
     Fd accepted(accept(server.fd.get(), nullptr, nullptr));
     EXPECT_TRUE(accepted);
     EXPECT_EQ(write(rec.socket.get(), "hi", 2), 2);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdio>
 #include <string>
 #include <vector>
 

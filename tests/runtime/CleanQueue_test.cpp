@@ -33,16 +33,10 @@ TEST(CleanQueue, AppendGoesFirstAndGetLastTakesNewest)
     q.put(1);
     q.put(2);
     q.append(3);   // read steps back from 0 to 6
-    EXPECT_EQ(drain(q), (std::vector<int>{3, 1, 2}));
-
-    CleanQueue<int, 7> r;
-    r.put(1);
-    r.put(2);
-    r.append(3);
     int v = 0;
-    ASSERT_TRUE(r.get_last(&v));
+    ASSERT_TRUE(q.get_last(&v));
     EXPECT_EQ(v, 2);
-    EXPECT_EQ(drain(r), (std::vector<int>{3, 1}));
+    EXPECT_EQ(drain(q), (std::vector<int>{3, 1}));
 }
 
 TEST(CleanQueue, WrapsAroundTheRing)

@@ -109,17 +109,7 @@ TEST_F(DpcTest, CallDeletesItsOwnDpcAndALaterOne)
 TEST_F(DpcTest, ActiveCallRunsTwicePerTurnAndBindingReplacesTheHandler)
 {
     SocketPair pair;
-    struct Idle : EventHandler
-    {
-        int fd;
-        void shedule_event(pollfd& entry) override
-        {
-            entry.fd = fd;
-            entry.events = POLLIN;
-        }
-        void svc_event(short) override {}
-    } idle;
-    idle.fd = pair.fd[0];
+    Probe idle(pair.fd[0], "idle");
     idle.mux_attach();
     Timer timer;
     timer.set(250, [] {});
@@ -137,5 +127,4 @@ TEST_F(DpcTest, ActiveCallRunsTwicePerTurnAndBindingReplacesTheHandler)
     multiplexer.execute_dpc();
     EXPECT_TRUE(work[0].dpc.IsActive());
     work[0].dpc.Deactivate();
-    idle.mux_detach();
 }

@@ -64,16 +64,27 @@ bool isCloexec(int fd)
 
 class EventTest : public LoopTest
 {
+protected:
+    // Binds each client and schedules it on a duplicate of `fd`.
+    void watch(std::initializer_list<Client*> clients, const Fd& fd, short mask = POLLIN)
+    {
+        for (Client* client : clients) {
+            client->event.Bind("Client::OnEvent", &Client::OnEvent, client);
+            client->event.Schedule(fd, mask);
+        }
+    }
+
+    std::vector<Call> calls;
+    SocketPair pair;
+    Fd own{::dup(pair.fd[0])};
 };
 
 TEST_F(EventTest, ScheduleWatchesAnOwnCloseOnExecDuplicate)
 {
-    SocketPair pair;
     Event event;
     EXPECT_EQ(event.getName(), "Unknown");
     EXPECT_FALSE(event.IsActive());
-    Fd own(::fcntl(pair.fd[0], F_DUPFD, 0));   // without close-on-exec
-    event.Schedule(own, POLLIN);
+    event.Schedule(own, POLLIN);   // own: a plain dup, without close-on-exec
     ASSERT_TRUE(event.IsActive());
     EXPECT_NE(event.getFd(), own.get());
     EXPECT_NE(event.getFd(), pair.fd[0]);
@@ -98,18 +109,14 @@ TEST_F(EventTest, ScheduleWatchesAnOwnCloseOnExecDuplicate)
 
 TEST_F(EventTest, MaskMismatchCallsBackWithoutCounting)
 {
-    std::vector<Call> calls;
-    SocketPair pair;
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
     ::close(pipeFds[1]);   // the reading end now reports POLLHUP, whatever it asks for
     Fd hungUp(pipeFds[0]);
     Client in(calls, "in"), hup(calls, "hup"), idle(calls, "idle");
-    for (Client* client : {&in, &hup, &idle})
-        client->event.Bind("Client::OnEvent", &Client::OnEvent, client);
-    in.event.Schedule(Fd(::dup(pair.fd[0])), POLLIN);
-    hup.event.Schedule(hungUp, POLLPRI);
-    idle.event.Schedule(Fd(::dup(pair.fd[1])), POLLIN);
+    watch({&in}, own);
+    watch({&hup}, hungUp, POLLPRI);
+    watch({&idle}, Fd(::dup(pair.fd[1])));
     pair.send();
     multiplexer.runTurnForTest();
     ASSERT_EQ(calls.size(), 3u);
@@ -124,16 +131,10 @@ TEST_F(EventTest, MaskMismatchCallsBackWithoutCounting)
 
 TEST_F(EventTest, RescheduleFromOwnCallbackMovesToTheEndNextTurn)
 {
-    std::vector<Call> calls;
-    SocketPair pair;
     pair.send();
     Client a(calls, "a"), b(calls, "b"), c(calls, "c");
-    Fd own(::dup(pair.fd[0]));
-    for (Client* client : {&a, &b, &c}) {
-        client->event.Bind("Client::OnEvent", &Client::OnEvent, client);
-        client->event.Schedule(own, POLLIN);
-    }
-    a.action = [&a, &own] {
+    watch({&a, &b, &c}, own);
+    a.action = [&a, this] {
         a.event.Schedule(own, POLLIN | POLLOUT);
         a.action = nullptr;
     };
@@ -147,15 +148,9 @@ TEST_F(EventTest, RescheduleFromOwnCallbackMovesToTheEndNextTurn)
 
 TEST_F(EventTest, InPlaceMaskChangeKeepsTheOrder)
 {
-    std::vector<Call> calls;
-    SocketPair pair;
     pair.send();
     Client a(calls, "a"), b(calls, "b");
-    Fd own(::dup(pair.fd[0]));
-    for (Client* client : {&a, &b}) {
-        client->event.Bind("Client::OnEvent", &Client::OnEvent, client);
-        client->event.Schedule(own, POLLIN);
-    }
+    watch({&a, &b}, own);
     const int fd = a.event.getFd();
     a.action = [&a] {
         a.event.setEvents(POLLOUT);
@@ -171,20 +166,14 @@ TEST_F(EventTest, InPlaceMaskChangeKeepsTheOrder)
 
 TEST_F(EventTest, CallbackDeletesItsOwnEventAndTheNextOne)
 {
-    std::vector<Call> calls;
-    SocketPair pair;
     pair.send();
-    Fd own(::dup(pair.fd[0]));
     auto* a = new Client(calls, "a");
     auto* b = new Client(calls, "b");
     Client c(calls, "c");
-    for (Client* client : {a, b, &c}) {
-        client->event.Bind("Client::OnEvent", &Client::OnEvent, client);
-        client->event.Schedule(own, POLLIN);
-    }
+    watch({a, b, &c}, own);
     Client late(calls, "late");
     late.event.Bind("Client::OnEvent", &Client::OnEvent, &late);
-    a->action = [a, b, &late, &own] {
+    a->action = [a, b, &late, this] {
         delete b;
         late.event.Schedule(own, POLLIN);   // attached mid-pass: first polled next turn
         delete a;
@@ -198,15 +187,9 @@ TEST_F(EventTest, CallbackDeletesItsOwnEventAndTheNextOne)
 
 TEST_F(EventTest, CallbackReleasesOrUnbindsItself)
 {
-    std::vector<Call> calls;
-    SocketPair pair;
     pair.send();
-    Fd own(::dup(pair.fd[0]));
     Client a(calls, "a"), b(calls, "b");
-    for (Client* client : {&a, &b}) {
-        client->event.Bind("Client::OnEvent", &Client::OnEvent, client);
-        client->event.Schedule(own, POLLIN);
-    }
+    watch({&a, &b}, own);
     a.action = [&a] { a.event.Release(); };
     b.action = [&b] { b.event.UnBind(); };   // deletes the running handler
     multiplexer.runTurnForTest();
@@ -216,7 +199,6 @@ TEST_F(EventTest, CallbackReleasesOrUnbindsItself)
     EXPECT_TRUE(b.event.IsActive());
     EXPECT_FALSE(b.event.isBound());
     EXPECT_EQ(b.event.getCount(), 2u);   // still polled and counted, nobody called
-    b.event.Release();
 }
 
 TEST_F(EventTest, BindingAgainDeletesTheHandlerAndNullActionsDoNothing)
@@ -234,7 +216,6 @@ TEST_F(EventTest, BindingAgainDeletesTheHandlerAndNullActionsDoNothing)
     }
     EXPECT_EQ(deleted, 3);
 
-    std::vector<Call> calls;
     Client client(calls, "client");
     Event::THandler<Client> none(nullptr, &client);
     none.Invoke(3, POLLIN);
@@ -247,7 +228,6 @@ TEST_F(EventTest, DerivedObjectBindsABaseMember)
     {
         using Client::Client;
     };
-    std::vector<Call> calls;
     Derived derived(calls, "derived");
     derived.event.Bind("Client::OnEvent", &Client::OnEvent, &derived);
     EXPECT_EQ(derived.event.event_name(), "Client::OnEvent");

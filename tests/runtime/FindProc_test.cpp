@@ -2,35 +2,23 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "runtime/FindProc.h"
+#include "support/TempRoot.h"
 
 namespace {
 
 // A fake /proc under STALVANE_ROOT.
 struct FakeProc : ::testing::Test
 {
-    FakeProc()
-    {
-        char tmpl[] = "/tmp/findprocXXXXXX";
-        root = ::mkdtemp(tmpl);
-        ::mkdir((root + "/proc").c_str(), 0755);
-        ::setenv("STALVANE_ROOT", root.c_str(), 1);
-    }
-    ~FakeProc() override
-    {
-        ::unsetenv("STALVANE_ROOT");
-        std::system(("rm -rf " + root).c_str());
-    }
     void process(const std::string& entry, const std::string& stat)
     {
-        ::mkdir((root + "/proc/" + entry).c_str(), 0755);
-        std::ofstream(root + "/proc/" + entry + "/stat") << stat;
+        ::mkdir((root.path + "/proc/" + entry).c_str(), 0755);
+        std::ofstream(root.path + "/proc/" + entry + "/stat") << stat;
     }
-    std::string root;
+    test::TempRoot root{"proc"};
 };
 
 TEST_F(FakeProc, HintIsTestedBeforeTheScan)

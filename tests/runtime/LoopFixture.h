@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/Dpc.h"
 #include "runtime/Multiplexer.h"
 #include "runtime/Mux.h"
 
@@ -111,6 +112,63 @@ struct SocketPair
     }
 };
 
+// Names of the Probes serviced, in order; cleared by LoopTest.
+inline std::vector<std::string>& serviceLog()
+{
+    static std::vector<std::string> log;
+    return log;
+}
+
+// A bare handler over a raw descriptor that records its services. Its
+// destructor detaches it.
+class Probe : public EventHandler
+{
+public:
+    Probe(int fd, std::string name, short mask = POLLIN) : fd(fd), mask(mask), name(std::move(name)) {}
+
+    void shedule_event(pollfd& entry) override
+    {
+        entry.fd = fd;
+        entry.events = mask;
+    }
+    void svc_event(short revents) override
+    {
+        seen.push_back(revents);
+        serviceLog().push_back(name);
+        if (onService) {
+            // The callback may delete this probe: run a copy.
+            std::function<void(Probe&)> callback = onService;
+            callback(*this);
+        }
+    }
+    std::string event_name() const override { return name; }
+
+    int fd;
+    short mask;
+    std::string name;
+    std::vector<short> seen;
+    std::function<void(Probe&)> onService;
+};
+
+// A deferred call running `action`, which sees the call's number (1, 2, ...)
+// in `calls`. Not to be deleted from inside its own action.
+struct Deferred
+{
+    explicit Deferred(std::function<void(Deferred&)> action) : action(std::move(action))
+    {
+        dpc.Bind(this, &Deferred::run);
+    }
+    void run()
+    {
+        ++calls;
+        action(*this);
+    }
+
+    std::function<void(Deferred&)> action;
+    int calls = 0;
+    Dpc dpc;
+};
+
 // A start time far from any wrap; tests that need a wrap set their own.
 const Mux::timeval startTime = {1700000000, 0};
 
@@ -121,6 +179,7 @@ protected:
     {
         Mux::g_tv_time = startTime;
         pollLog() = PollLog();
+        serviceLog().clear();
         multiplexer.setPollForTest(fakePoll);
     }
     void TearDown() override

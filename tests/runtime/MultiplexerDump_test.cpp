@@ -35,25 +35,9 @@ std::string row(const std::string& name, const std::string& events, const std::s
            cell(60, measure) + "|\n";
 }
 
-// Polled every turn, but not an Event: not listed.
-struct Plain : EventHandler
-{
-    int fd = -1;
-    void shedule_event(pollfd& entry) override
-    {
-        entry.fd = fd;
-        entry.events = POLLIN;
-    }
-    void svc_event(short) override {}
-};
-
 } // namespace
 
-class DumpTest : public LoopTest
-{
-};
-
-TEST_F(DumpTest, StatusDumpLayout)
+TEST_F(LoopTest, StatusDumpLayout)
 {
     multiplexer.resetMeasuresForTest();   // the loop clock stands still: every duration is 0
     SocketPair pair;
@@ -62,8 +46,7 @@ TEST_F(DumpTest, StatusDumpLayout)
     named.event.Bind("Client::OnEvent", &Client::OnEvent, &named);
     named.event.Schedule(Fd(::dup(pair.fd[0])), POLLIN | POLLOUT);
     unbound.event.Schedule(Fd(::dup(pair.fd[1])), POLLPRI);
-    Plain plain;
-    plain.fd = pair.fd[0];
+    Probe plain(pair.fd[0], "plain");   // polled every turn, but not an Event: not listed
     plain.mux_attach();
     Dpc dpc;
     dpc.Activate();
@@ -88,5 +71,4 @@ TEST_F(DumpTest, StatusDumpLayout)
                   row("Unknown", "POLLPRI", "0", "unattached", std::to_string(unbound.event.getFd()),
                       "min=0 max=0 avg=0 counter=0") +
                   delimiter + "\n");
-    plain.mux_detach();
 }

@@ -1,13 +1,11 @@
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <memory>
 
 #include "LoopFixture.h"
+#include "support/TempRoot.h"
 #include "runtime/Dpc.h"
 #include "runtime/Timer.h"
 
@@ -15,50 +13,25 @@ using namespace looptest;
 
 namespace {
 
-std::vector<std::string>& serviceLog()
-{
-    static std::vector<std::string> log;
-    return log;
-}
+using MultiplexerTest = LoopTest;
 
-// A bare handler over a raw descriptor that records its services.
-class Probe : public EventHandler
-{
-public:
-    Probe(int fd, std::string name, short mask = POLLIN) : fd(fd), mask(mask), name(std::move(name)) {}
-
-    void shedule_event(pollfd& entry) override
-    {
-        entry.fd = fd;
-        entry.events = mask;
-    }
-    void svc_event(short revents) override
-    {
-        seen.push_back(revents);
-        serviceLog().push_back(name);
-        if (onService) {
-            // The callback may delete this probe: run a copy.
-            std::function<void(Probe&)> callback = onService;
-            callback(*this);
-        }
-    }
-    std::string event_name() const override { return name; }
-
-    int fd;
-    short mask;
-    std::string name;
-    std::vector<short> seen;
-    std::function<void(Probe&)> onService;
-};
-
-class MultiplexerTest : public LoopTest
+// With a probe on a socket pair attached, so that the loop never sees a hang.
+class IdleLoopTest : public LoopTest
 {
 protected:
     void SetUp() override
     {
         LoopTest::SetUp();
-        serviceLog().clear();
+        idle.mux_attach();
     }
+    void TearDown() override
+    {
+        idle.mux_detach();
+        LoopTest::TearDown();
+    }
+
+    SocketPair pair;
+    Probe idle{pair.fd[0], "idle"};
 };
 
 void terminateLoop()
@@ -117,9 +90,6 @@ TEST_F(MultiplexerTest, IdleHandlersGetZeroOnlyInTurnsWithAReadyDescriptor)
     EXPECT_EQ(serviceLog().size(), 2u);
     EXPECT_EQ(pollLog().timeouts, (std::vector<int>{-1, 50}));
     EXPECT_EQ(pollLog().sizes, (std::vector<unsigned>{2, 2}));
-    timer.reset();
-    ready.mux_detach();
-    idle.mux_detach();
 }
 
 TEST_F(MultiplexerTest, HandlerDeletedBeforePollLosesItsEntry)
@@ -131,26 +101,17 @@ TEST_F(MultiplexerTest, HandlerDeletedBeforePollLosesItsEntry)
     keep.mux_attach();
     gone->mux_attach();
     // The second deferred-call pass runs after the poll set is built.
-    struct Killer
-    {
-        Probe* victim;
-        Dpc dpc;
-        int calls = 0;
-        void run()
-        {
-            if (++calls == 2) {
-                delete victim;
-                dpc.Deactivate();
-            }
+    Deferred killer([gone](Deferred& self) {
+        if (self.calls == 2) {
+            delete gone;
+            self.dpc.Deactivate();
         }
-    } killer{gone, {}};
-    killer.dpc.Bind(&killer, &Killer::run);
+    });
     killer.dpc.Activate();
     multiplexer.runTurnForTest();
     ASSERT_EQ(pollLog().lastSet.size(), 2u);
     EXPECT_EQ(pollLog().lastSet[1].fd, -1);
     EXPECT_EQ(serviceLog(), std::vector<std::string>{"keep"});
-    keep.mux_detach();
 }
 
 TEST_F(MultiplexerTest, TerminateFromAHandlerStopsThePassAndKeepsTheOrder)
@@ -175,9 +136,7 @@ TEST_F(MultiplexerTest, TerminateFromAHandlerStopsThePassAndKeepsTheOrder)
     EXPECT_TRUE(multiplexer.invariantForTest());
     multiplexer.runTurnForTest();
     EXPECT_EQ(serviceLog(), (std::vector<std::string>{"a", "b", "a", "b", "c"}));
-    c.mux_detach();   // still attached after run returned
-    b.mux_detach();
-    a.mux_detach();
+    EXPECT_TRUE(c.is_attached());   // still attached after run returned
 }
 
 TEST_F(MultiplexerTest, TerminateFromATimerOrDeferredCallEndsTheLoopBeforePoll)
@@ -189,21 +148,11 @@ TEST_F(MultiplexerTest, TerminateFromATimerOrDeferredCallEndsTheLoopBeforePoll)
     multiplexer.run(false, true);
     EXPECT_TRUE(pollLog().timeouts.empty());
 
-    struct Stopper
-    {
-        Dpc dpc;
-        int calls = 0;
-        int stopAt = 0;
-        void run()
-        {
-            if (++calls == stopAt)
-                multiplexer.terminate();
-        }
-    };
     for (int pass : {1, 2}) {
-        Stopper stopper;
-        stopper.stopAt = pass;
-        stopper.dpc.Bind(&stopper, &Stopper::run);
+        Deferred stopper([pass](Deferred& self) {
+            if (self.calls == pass)
+                multiplexer.terminate();
+        });
         stopper.dpc.Activate();
         multiplexer.run(false, true);
         EXPECT_EQ(stopper.calls, pass);
@@ -212,25 +161,18 @@ TEST_F(MultiplexerTest, TerminateFromATimerOrDeferredCallEndsTheLoopBeforePoll)
     EXPECT_EQ(log.str(), "Mux: terminating...\nMux: terminating...\nMux: terminating...\n");
 }
 
-TEST_F(MultiplexerTest, TerminateBeforeRunHasNoEffect)
+TEST_F(IdleLoopTest, TerminateBeforeRunHasNoEffect)
 {
-    SocketPair pair;
-    Probe probe(pair.fd[0], "probe");
-    probe.mux_attach();
     multiplexer.terminate();
     Timer timer;
     timer.set(30, &terminateLoop);
     Capture log(std::clog);
     multiplexer.run(false, true);
     EXPECT_EQ(pollLog().timeouts, std::vector<int>{30});
-    probe.mux_detach();
 }
 
-TEST_F(MultiplexerTest, WithTheTimeCacheTheLoopTimeIsRefreshedAfterEachPoll)
+TEST_F(IdleLoopTest, WithTheTimeCacheTheLoopTimeIsRefreshedAfterEachPoll)
 {
-    SocketPair pair;
-    Probe probe(pair.fd[0], "probe");
-    probe.mux_attach();
     std::vector<std::int32_t> seen;
     pollLog().hook = [&seen] {
         seen.push_back(Mux::g_tv_time.sec);
@@ -245,51 +187,32 @@ TEST_F(MultiplexerTest, WithTheTimeCacheTheLoopTimeIsRefreshedAfterEachPoll)
     const std::int32_t now = static_cast<std::int32_t>(::time(nullptr));
     EXPECT_NEAR(seen[0], now, 5);   // set when run starts
     EXPECT_NEAR(seen[1], now, 5);   // refreshed after the first poll
-    probe.mux_detach();
 }
 
-TEST_F(MultiplexerTest, ZeroMsTimerArmedInADeferredCallFiresNextTurnWithoutWaiting)
+TEST_F(IdleLoopTest, ZeroMsTimerArmedInADeferredCallFiresNextTurnWithoutWaiting)
 {
-    SocketPair pair;
-    Probe idle(pair.fd[0], "idle");
-    idle.mux_attach();
-    struct Arm
-    {
-        Dpc dpc;
-        Timer timer;
-        int fired = 0;
-        void run()
-        {
-            timer.set(0, &Arm::fire, this);
-            dpc.Deactivate();
-        }
-        void fire() { ++fired; }
-    };
+    static int fired;
     for (int pass : {1, 2}) {
-        Arm arm;
-        arm.dpc.Bind(&arm, &Arm::run);
+        fired = 0;
+        Timer timer;
+        Deferred arm([&timer](Deferred& self) {
+            timer.set(0, +[] { ++fired; });
+            self.dpc.Deactivate();
+        });
         // Activated during the first pass, a call first runs in the second.
-        struct Starter
-        {
-            Dpc dpc;
-            Dpc* target;
-            void run()
-            {
-                target->Activate();
-                dpc.Deactivate();
-            }
-        } starter{{}, &arm.dpc};
-        starter.dpc.Bind(&starter, &Starter::run);
+        Deferred starter([&arm](Deferred& self) {
+            arm.dpc.Activate();
+            self.dpc.Deactivate();
+        });
         (pass == 1 ? arm.dpc : starter.dpc).Activate();
         multiplexer.runTurnForTest();
         EXPECT_EQ(pollLog().timeouts.back(), 0) << "pass " << pass;
-        EXPECT_EQ(arm.fired, 0);
+        EXPECT_EQ(fired, 0);
         pair.send();   // so that the turn after the firing does not wait
         multiplexer.runTurnForTest();
         pair.drain();
-        EXPECT_EQ(arm.fired, 1);
+        EXPECT_EQ(fired, 1);
     }
-    idle.mux_detach();
 }
 
 TEST_F(MultiplexerTest, HangIsFatalEvenWithAnActiveDeferredCall)
@@ -308,20 +231,12 @@ TEST_F(MultiplexerTest, FirstHandlerAttachedInTheSecondPassIsNoHang)
 {
     SocketPair pair;
     Probe probe(pair.fd[0], "probe");
-    struct Attacher
-    {
-        Dpc dpc;
-        Probe* probe;
-        int calls = 0;
-        void run()
-        {
-            if (++calls == 2) {
-                probe->mux_attach();
-                dpc.Deactivate();
-            }
+    Deferred attacher([&probe](Deferred& self) {
+        if (self.calls == 2) {
+            probe.mux_attach();
+            self.dpc.Deactivate();
         }
-    } attacher{{}, &probe};
-    attacher.dpc.Bind(&attacher, &Attacher::run);
+    });
     attacher.dpc.Activate();
     multiplexer.runTurnForTest();
     EXPECT_EQ(pollLog().timeouts, std::vector<int>{0});
@@ -329,38 +244,27 @@ TEST_F(MultiplexerTest, FirstHandlerAttachedInTheSecondPassIsNoHang)
     pair.send();
     multiplexer.runTurnForTest();
     EXPECT_EQ(probe.seen, std::vector<short>{POLLIN});
-    probe.mux_detach();
 }
 
-TEST_F(MultiplexerTest, PollFailureIsFatalExceptForAnInterruption)
+TEST_F(IdleLoopTest, PollFailureIsFatalExceptForAnInterruption)
 {
-    SocketPair pair;
-    Probe probe(pair.fd[0], "probe");
-    probe.mux_attach();
     pollLog().forcedResult = -1;
     pollLog().forcedErrno = EINTR;
     multiplexer.runTurnForTest();
-    EXPECT_TRUE(probe.seen.empty());
+    EXPECT_TRUE(idle.seen.empty());
+    {
+        // A signal during poll (the SIGTERM handler terminates) ends the loop at once.
+        pollLog().hook = [] { multiplexer.terminate(); };
+        Capture log(std::clog);
+        multiplexer.run(false, true);
+        EXPECT_EQ(pollLog().timeouts.size(), 2u);
+    }
+    pollLog().hook = nullptr;
     pollLog().forcedErrno = EBADF;
     EXPECT_DEATH(multiplexer.runTurnForTest(), std::string("^multiplexer poll failed: ") + std::strerror(EBADF) + "\n");
-    probe.mux_detach();
 }
 
-TEST_F(MultiplexerTest, SignalDuringPollEndsTheLoopAtOnce)
-{
-    SocketPair pair;
-    Probe probe(pair.fd[0], "probe");
-    probe.mux_attach();
-    pollLog().forcedResult = -1;
-    pollLog().forcedErrno = EINTR;
-    pollLog().hook = [] { multiplexer.terminate(); };   // what the SIGTERM handler does
-    Capture log(std::clog);
-    multiplexer.run(false, true);
-    EXPECT_EQ(pollLog().timeouts.size(), 1u);
-    probe.mux_detach();
-}
-
-TEST_F(MultiplexerTest, PluginDeadlineBoundsTheWait)
+TEST_F(IdleLoopTest, PluginDeadlineBoundsTheWait)
 {
     struct Plugin : TimerPoolPlugin
     {
@@ -377,9 +281,6 @@ TEST_F(MultiplexerTest, PluginDeadlineBoundsTheWait)
             return result;
         }
     };
-    SocketPair pair;
-    Probe probe(pair.fd[0], "probe");
-    probe.mux_attach();
     Plugin none(-1), far(700), near(40);
     none.timerHook();
     far.timerHook();
@@ -405,33 +306,12 @@ TEST_F(MultiplexerTest, PluginDeadlineBoundsTheWait)
     none.timerUnhook();
     far.timerUnhook();
     EXPECT_EQ(multiplexer.timerPoll_schedule(), 2147483647);
-    probe.mux_detach();
 }
 
 // Watchdog: the device path is a plain file under STALVANE_ROOT.
-class WatchdogTest : public MultiplexerTest
+class WatchdogTest : public IdleLoopTest
 {
 protected:
-    void SetUp() override
-    {
-        MultiplexerTest::SetUp();
-        char pattern[] = "/tmp/stalvane-wd-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
-        ASSERT_EQ(::mkdir((root + "/dev").c_str(), 0755), 0);
-        ASSERT_EQ(::mkdir((root + "/dev/misc").c_str(), 0755), 0);
-        device = root + "/dev/misc/gw-wd";
-        ::setenv("STALVANE_ROOT", root.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        ::unsetenv("STALVANE_ROOT");
-        ::unlink(device.c_str());
-        ::rmdir((root + "/dev/misc").c_str());
-        ::rmdir((root + "/dev").c_str());
-        ::rmdir(root.c_str());
-        MultiplexerTest::TearDown();
-    }
     void createDevice() { std::ofstream(device.c_str()).flush(); }
     std::string written() const
     {
@@ -451,30 +331,23 @@ protected:
         multiplexer.run(true, true);
     }
 
-    std::string root;
-    std::string device;
+    test::TempRoot root{"dev", "dev/misc"};
+    const std::string device = root.path + "/dev/misc/gw-wd";
 };
 
 TEST_F(WatchdogTest, StartPingStopAndTheOneSecondCap)
 {
     createDevice();
-    SocketPair pair;
-    Probe idle(pair.fd[0], "idle");
-    idle.mux_attach();
     runTurns(3);
     // Nothing else due: each poll waits 1000 ms (the fake poll moves the clock).
     EXPECT_EQ(pollLog().timeouts, (std::vector<int>{1000, 1000, 1000}));
     EXPECT_EQ(written(), "STARTPINGPINGPINGSTOP");
     EXPECT_FALSE(multiplexer.watchdogOpenForTest());
-    idle.mux_detach();
 }
 
 TEST_F(WatchdogTest, PingAtMostOncePerSecondAndAtOnceAfterTheClockWentBack)
 {
     createDevice();
-    SocketPair pair;
-    Probe idle(pair.fd[0], "idle");
-    idle.mux_attach();
     struct Ticker
     {
         Timer timer;
@@ -492,15 +365,10 @@ TEST_F(WatchdogTest, PingAtMostOncePerSecondAndAtOnceAfterTheClockWentBack)
     // Pings: after the first poll (300), at 1500 (1200 later), after the
     // jump back, and 1000 after that.
     EXPECT_EQ(written(), "STARTPINGPINGPINGPINGSTOP");
-    ticker.timer.reset();
-    idle.mux_detach();
 }
 
 TEST_F(WatchdogTest, OpenAndStartFailuresRunWithoutWatchdog)
 {
-    SocketPair pair;
-    Probe idle(pair.fd[0], "idle");
-    idle.mux_attach();
     pair.send();   // no watchdog and no timer: the poll must not wait
     {
         Capture err(std::cerr);
@@ -518,15 +386,11 @@ TEST_F(WatchdogTest, OpenAndStartFailuresRunWithoutWatchdog)
     }
     EXPECT_EQ(pollLog().timeouts, std::vector<int>{-1});
     EXPECT_FALSE(multiplexer.watchdogOpenForTest());
-    idle.mux_detach();
 }
 
 TEST_F(WatchdogTest, PingAndStopFailuresAreReported)
 {
     createDevice();
-    SocketPair pair;
-    Probe idle(pair.fd[0], "idle");
-    idle.mux_attach();
     // The file may grow to "STARTPING" only: the next writes fail with EFBIG.
     rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -546,5 +410,4 @@ TEST_F(WatchdogTest, PingAndStopFailuresAreReported)
     EXPECT_EQ(errors, "Mux: ping watchdog failed: " + reason + "\nMux: stop watchdog failed: " + reason + "\n");
     EXPECT_EQ(written(), "STARTPING");
     EXPECT_FALSE(multiplexer.watchdogOpenForTest());
-    idle.mux_detach();
 }

@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "runtime/Mux.h"
+#include "support/TempRoot.h"
 
 namespace {
 
@@ -93,16 +94,8 @@ TEST(Timeval, DiffAndCompare)
 
 TEST(Timeval, ToStringInLocalTime)
 {
-    const char* old = std::getenv("TZ");
-    std::string saved = old ? old : "";
-    setenv("TZ", "UTC", 1);
-    tzset();
+    test::UtcZone utc;
     EXPECT_EQ(Mux::timevaltostring(timeval{1700000000, 42}), "2023-11-14 22:13:20.000042");
-    if (old)
-        setenv("TZ", saved.c_str(), 1);
-    else
-        unsetenv("TZ");
-    tzset();
 }
 
 TEST(TimevalTimer, PeriodBelowOneNeverExpires)

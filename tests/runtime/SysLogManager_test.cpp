@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <fstream>
 #include <memory>
 #include <ostream>
@@ -13,8 +9,6 @@
 
 #include <fcntl.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <syslog.h>
 #include <unistd.h>
 

@@ -16,7 +16,6 @@ TEST(Version, CurrentIsTheBuildSnapshot)
     std::ostringstream os;
     os << v;
     EXPECT_EQ(os.str(), Version::build::tag);
-    EXPECT_FALSE(os.str().empty());
     EXPECT_EQ(v.get_type(), Version::snapshot);
     EXPECT_EQ(v.get_number(), 0);
     EXPECT_STREQ(v.get_first(), "");
@@ -24,7 +23,6 @@ TEST(Version, CurrentIsTheBuildSnapshot)
     EXPECT_TRUE(std::regex_match(v.get_date(), std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}")))
         << v.get_date();
     EXPECT_EQ(std::string(Version::build::date).compare(0, 16, v.get_date()), 0);
-    EXPECT_STRNE(Version::build::type, "");
 #if defined(__powerpc__)
     EXPECT_STREQ(v.get_arch(), "ppc");
 #endif
@@ -84,17 +82,6 @@ TEST_F(ProfileClock, StatisticsAndDumpNewestFirst)
               "[Tpkt_protocol::message]: min=3 max=5 avg=3 counter=2\n"
               "[Control::Service::Send [1]]: min=0 max=0 avg=0 counter=0\n"
               "[Control::Service::Send [1]]: min=0 max=0 avg=0 counter=0\n");
-}
-
-TEST_F(ProfileClock, MeasurementAcrossTheMicrosecondWrap)
-{
-    Profile::Point p("wrap");
-    Mux::g_tv_time = {4294, 967295};   // 2^32 - 1 us
-    p.begin();
-    Mux::g_tv_time = {4294, 967297};   // 1 us after the wrap
-    EXPECT_EQ(p.end(), 2u);
-    EXPECT_EQ(p.statistics().max, 2u);
-    EXPECT_EQ(p.statistics().counter, 1u);
 }
 
 } // namespace

@@ -4,44 +4,22 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <ctime>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "support/TempRoot.h"
+
 namespace test {
 
-class LogDir {
+class LogDir : public TempRoot {
 public:
-    LogDir()
-    {
-        char tmpl[] = "/tmp/stalvane-logXXXXXX";
-        if (mkdtemp(tmpl) == nullptr)
-            ADD_FAILURE() << "mkdtemp failed";
-        path = tmpl;
-        mkdir((path + "/dev").c_str(), 0755);
-        save("STALVANE_ROOT", oldRoot);
-        save("TZ", oldTz);
-        setenv("STALVANE_ROOT", path.c_str(), 1);
-        setenv("TZ", "UTC0", 1);
-        tzset();
-    }
-    ~LogDir()
-    {
-        closeLog();
-        restore("STALVANE_ROOT", oldRoot);
-        restore("TZ", oldTz);
-        tzset();
-        nftw(path.c_str(), [](const char* p, const struct stat*, int, FTW*) { return ::remove(p); },
-             16, FTW_DEPTH | FTW_PHYS);
-    }
+    LogDir() : TempRoot({"dev"}) {}
+    ~LogDir() { closeLog(); }
 
     std::string logPath() const { return path + "/dev/log"; }
 
@@ -70,29 +48,10 @@ public:
         }
     }
 
-    std::string path;
     int fd = -1;
 
 private:
-    // The environment as it was, so that later cases in the process see it.
-    struct Saved {
-        bool set = false;
-        std::string value;
-    };
-    static void save(const char* name, Saved& saved)
-    {
-        const char* v = getenv(name);
-        saved.set = v != nullptr;
-        saved.value = v != nullptr ? v : "";
-    }
-    static void restore(const char* name, const Saved& saved)
-    {
-        if (saved.set)
-            setenv(name, saved.value.c_str(), 1);
-        else
-            unsetenv(name);
-    }
-    Saved oldRoot, oldTz;
+    UtcZone utc;
 };
 
 // Every datagram waiting on a non-blocking socket.
