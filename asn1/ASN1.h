@@ -1,6 +1,6 @@
 #pragma once
 // ASN.1 runtime: values, constant descriptors, visitors, aligned PER coder,
-// value-notation printer. Generated modules include this header only.
+// value-notation printer and parser. Generated modules include this header only.
 //
 // ===================== How a generated type must look =====================
 //

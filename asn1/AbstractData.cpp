@@ -3,7 +3,9 @@
 #include <iostream>
 #include <sstream>
 
+#include "asn1/AVNDecoder.h"
 #include "asn1/AVNEncoder.h"
+#include "asn1/ValidChecker.h"
 
 namespace ASN1 {
 
@@ -42,6 +44,18 @@ std::string AbstractData::asValueNotation() const
     return strm.str();
 }
 
+bool AbstractData::isValid() const
+{
+    ValidChecker checker;
+    return accept(checker);
+}
+
+bool AbstractData::isStrictlyValid() const
+{
+    StrictlyValidChecker checker;
+    return accept(checker);
+}
+
 std::ostream& operator<<(std::ostream& strm, const AbstractData& value)
 {
     if (strm.fail())
@@ -70,6 +84,50 @@ std::ostream& operator<<(std::ostream& strm, const AbstractData& value)
         }
     }
     if (state != std::ios_base::goodbit && !logStream)
+        strm.setstate(state);
+    return strm;
+}
+
+std::ios_base::iostate AbstractData::get_from(std::istream& strm)
+{
+    AVNDecoder parser(strm);
+    return accept(parser) ? std::ios_base::goodbit : std::ios_base::failbit;
+}
+
+bool AbstractData::setFromValueNotation(const std::string& text)
+{
+    std::istringstream strm(text);
+    AVNDecoder parser(strm);
+    if (!accept(parser))
+        return false;
+    // Nothing but blanks may follow the value.
+    strm >> std::ws;
+    return strm.eof();
+}
+
+std::istream& operator>>(std::istream& strm, AbstractData& value)
+{
+    if (strm.fail())
+        return strm;
+    std::ios_base::iostate state = std::ios_base::goodbit;
+    {
+        std::istream::sentry guard(strm);
+        if (guard) {
+            try {
+                state = value.get_from(strm);
+            } catch (...) {
+                // The bad state; the exception goes on only when the
+                // stream's exception mask asks for it.
+                try {
+                    strm.setstate(std::ios_base::badbit);
+                } catch (...) {
+                }
+                if (strm.exceptions() & std::ios_base::badbit)
+                    throw;
+            }
+        }
+    }
+    if (state != std::ios_base::goodbit)
         strm.setstate(state);
     return strm;
 }

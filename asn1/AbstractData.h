@@ -63,6 +63,16 @@ public:
     std::ios_base::iostate print_on(std::ostream& strm) const;
     // The printed text, also the partial text when printing stopped.
     std::string asValueNotation() const;
+    // The value satisfies its constraints; extensible constraints and types
+    // accept values beyond their root (ValidChecker).
+    bool isValid() const;
+    // Everything lies within the root (StrictlyValidChecker).
+    bool isStrictlyValid() const;
+    // Reads value notation (AVNDecoder) into this value: 0 on success,
+    // failbit otherwise; a value partly read keeps what was read.
+    std::ios_base::iostate get_from(std::istream& strm);
+    // Reads the whole text (blanks may follow the value); true on success.
+    bool setFromValueNotation(const std::string& text);
 
     // Three-way comparison with a value of the same type.
     virtual int do_compare(const AbstractData& other) const = 0;
@@ -83,6 +93,8 @@ private:
 
 // Value notation of the value; failbit on the stream when it cannot be printed.
 std::ostream& operator<<(std::ostream& strm, const AbstractData& value);
+// Reads value notation into value; failbit on the stream when it does not fit.
+std::istream& operator>>(std::istream& strm, AbstractData& value);
 
 // Base of every kind whose descriptor carries a constraint: INTEGER,
 // BIT_STRING, OCTET_STRING, the character strings, BMPString, SEQUENCE OF.

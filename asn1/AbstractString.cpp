@@ -4,6 +4,7 @@
 
 #include <boost/polymorphic_cast.hpp>
 
+#include "asn1/ValidChecker.h"
 #include "asn1/Visitor.h"
 
 namespace ASN1 {
@@ -73,6 +74,47 @@ bool AbstractString::do_accept(Visitor& visitor)
 bool AbstractString::do_accept(ConstVisitor& visitor) const
 {
     return visitor.do_visit(*this);
+}
+
+bool AbstractString::legalCharacter(char c) const
+{
+    const char* set = info()->characterSet;
+    if (set == nullptr)
+        return true;
+    // The set is in ascending code order.
+    const unsigned char code = static_cast<unsigned char>(c);
+    std::size_t low = 0;
+    std::size_t high = info()->characterSetSize;
+    while (low < high) {
+        const std::size_t mid = low + (high - low) / 2;
+        const unsigned char at = static_cast<unsigned char>(set[mid]);
+        if (at == code)
+            return true;
+        if (at < code)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return false;
+}
+
+std::size_t AbstractString::first_illegal_at() const
+{
+    for (std::size_t i = 0; i < size(); ++i) {
+        if (!legalCharacter((*this)[i]))
+            return i;
+    }
+    return size();
+}
+
+bool AbstractString::isValid() const
+{
+    return sizeValid(*this, static_cast<std::uint32_t>(size()), false) && first_illegal_at() == size();
+}
+
+bool AbstractString::isStrictlyValid() const
+{
+    return sizeValid(*this, static_cast<std::uint32_t>(size()), true) && first_illegal_at() == size();
 }
 
 } // namespace ASN1

@@ -41,6 +41,12 @@ public:
     AbstractString& operator=(const std::string& text) { std::string::operator=(text); return *this; }
     AbstractString& operator=(const char* text) { std::string::operator=(text); return *this; }
     void swap(AbstractString& other) { std::string::swap(other); }
+    // In the type's character set (every character when it has none).
+    bool legalCharacter(char c) const;
+    // Index of the first character outside the set; size() when none.
+    std::size_t first_illegal_at() const;
+    bool isValid() const;
+    bool isStrictlyValid() const;
 
     int do_compare(const AbstractData& other) const override;
     AbstractData* do_clone() const override;

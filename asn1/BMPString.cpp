@@ -2,6 +2,7 @@
 
 #include <boost/polymorphic_cast.hpp>
 
+#include "asn1/ValidChecker.h"
 #include "asn1/Visitor.h"
 
 namespace ASN1 {
@@ -23,6 +24,31 @@ int BMPString::do_compare(const AbstractData& other) const
             return (*this)[i] < that[i] ? -1 : 1;
     }
     return size() < that.size() ? -1 : size() > that.size() ? 1 : 0;
+}
+
+bool BMPString::legalCharacter(wchar_t c) const
+{
+    const std::uint32_t code = static_cast<std::uint32_t>(c);
+    return code >= info()->firstChar && code <= info()->lastChar;
+}
+
+std::size_t BMPString::first_illegal_at() const
+{
+    for (std::size_t i = 0; i < size(); ++i) {
+        if (!legalCharacter((*this)[i]))
+            return i;
+    }
+    return size();
+}
+
+bool BMPString::isValid() const
+{
+    return sizeValid(*this, static_cast<std::uint32_t>(size()), false) && first_illegal_at() == size();
+}
+
+bool BMPString::isStrictlyValid() const
+{
+    return sizeValid(*this, static_cast<std::uint32_t>(size()), true) && first_illegal_at() == size();
 }
 
 AbstractData* BMPString::do_clone() const

@@ -26,6 +26,12 @@ public:
     using AbstractData::compare;
     BMPString& operator=(const std::wstring& text) { std::wstring::operator=(text); return *this; }
     void swap(BMPString& other) { std::wstring::swap(other); }
+    // Within the type's character range.
+    bool legalCharacter(wchar_t c) const;
+    // Index of the first character outside the range; size() when none.
+    std::size_t first_illegal_at() const;
+    bool isValid() const;
+    bool isStrictlyValid() const;
 
     int do_compare(const AbstractData& other) const override;
     AbstractData* do_clone() const override;

@@ -72,6 +72,21 @@ void CHOICE::swap(CHOICE& other)
     std::swap(choiceID, other.choiceID);
 }
 
+bool CHOICE::isValid() const
+{
+    if (choice == nullptr || choiceID < 0)
+        return false;
+    const std::uint32_t id = static_cast<std::uint32_t>(choiceID);
+    const std::uint32_t limit = extendable() ? info()->totalChoices : info()->numChoices;
+    return id < limit && choice->isValid();
+}
+
+bool CHOICE::isStrictlyValid() const
+{
+    return choice != nullptr && choiceID >= 0 && static_cast<std::uint32_t>(choiceID) < info()->numChoices
+           && choice->isStrictlyValid();
+}
+
 int CHOICE::do_compare(const AbstractData& other) const
 {
     const CHOICE& that = *boost::polymorphic_downcast<const CHOICE*>(&other);

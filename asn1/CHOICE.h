@@ -40,6 +40,11 @@ public:
     // choiceID -2, no value) when the selection has no descriptor.
     bool createSelection();
     void swap(CHOICE& other);
+    // A value is selected, it is a root alternative or the type is
+    // extensible, and it is valid.
+    bool isValid() const;
+    // A root alternative is selected and it is strictly valid.
+    bool isStrictlyValid() const;
 
     int do_compare(const AbstractData& other) const override;
     AbstractData* do_clone() const override;

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <string>
 
+#include "asn1/AVNDecoder.h"
 #include "asn1/AVNEncoder.h"
 #include "asn1/PERDecoder.h"
 #include "asn1/PEREncoder.h"
@@ -40,8 +41,13 @@ bool CoderEnv::encodeAVN(const AbstractData& value, OctetInserter out)
 
 bool CoderEnv::decode(const char* begin, const char* end, AbstractData& value, bool defer)
 {
+    if (encodingRule == avn_encoding) {
+        std::istringstream text(std::string(begin, end));
+        AVNDecoder parser(text);
+        return value.accept(parser);
+    }
     if (encodingRule != per_encoding)
-        return false;   // only aligned PER is read in this gateway
+        return false;
     PERDecoder decoder(begin, end, defer ? nullptr : this);
     if (value.accept(decoder))
         return true;

@@ -34,6 +34,19 @@ const char* ENUMERATED::getName() const
     return nullptr;
 }
 
+bool ENUMERATED::setFromName(const std::string& name)
+{
+    std::int32_t value = -1;
+    for (std::uint32_t i = 0; i < info()->namesCount; ++i) {
+        value = enumEntryValue(info()->names[i], value);
+        if (name == info()->names[i]) {
+            value_ = value;
+            return true;
+        }
+    }
+    return false;
+}
+
 void ENUMERATED::swap(ENUMERATED& other)
 {
     std::swap(value_, other.value_);

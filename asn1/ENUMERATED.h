@@ -1,5 +1,7 @@
 #pragma once
 // ENUMERATED values: coded by their declared value in 0..maxEnumValue.
+#include <string>
+
 #include "asn1/AbstractData.h"
 
 namespace ASN1 {
@@ -26,8 +28,13 @@ public:
     void setValue(std::int32_t value) { value_ = value; }
     std::uint32_t getMaximum() const { return info()->maxEnumValue; }
     bool extendable() const { return info()->extendable; }
+    // A root value: 0..maximum (compared unsigned, as the encoder does).
+    bool isStrictlyValid() const { return static_cast<std::uint32_t>(value_) <= info()->maxEnumValue; }
     // The first table entry naming the value, as the table holds it; null when none.
     const char* getName() const;
+    // Sets the value an entry names, the entry given exactly as the table
+    // holds it ("ptR2S=123"); false when no entry has that text.
+    bool setFromName(const std::string& name);
     void swap(ENUMERATED& other);
 
     int do_compare(const AbstractData& other) const override;

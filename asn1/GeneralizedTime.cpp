@@ -144,6 +144,12 @@ void GeneralizedTime::swap(GeneralizedTime& other)
     std::swap(utc, other.utc);
 }
 
+bool GeneralizedTime::isStrictlyValid() const
+{
+    return year >= 1 && month >= 1 && month <= 12 && day >= 1 && day <= 31 && hour >= 0 && hour <= 24
+           && minute >= 0 && minute <= 59 && second >= 0 && second <= 59 && mindiff >= -720 && mindiff <= 720;
+}
+
 int GeneralizedTime::do_compare(const AbstractData& other) const
 {
     const GeneralizedTime& that = *boost::polymorphic_downcast<const GeneralizedTime*>(&other);

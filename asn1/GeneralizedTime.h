@@ -28,6 +28,8 @@ public:
     std::time_t get_time_t() const;         // local-time conversion
     void set_time_t(std::time_t seconds);   // UTC breakdown; keeps millisec, mindiff, utc
     void swap(GeneralizedTime& other);
+    // Every field in its range (hour up to 24, zone offset within 12 hours).
+    bool isStrictlyValid() const;
 
     int do_compare(const AbstractData& other) const override;
     AbstractData* do_clone() const override;

@@ -21,6 +21,25 @@ void INTEGER::swap(INTEGER& other)
     std::swap(value_, other.value_);
 }
 
+bool INTEGER::belowLowerLimit() const
+{
+    if (!constrained())
+        return false;
+    const std::int32_t lower = getLowerLimit();
+    if (lower < 0)
+        return getValue() < lower;
+    return value_ < static_cast<std::uint32_t>(lower);
+}
+
+bool INTEGER::aboveUpperLimit() const
+{
+    if (getConstraintType() != FixedConstraint && getConstraintType() != ExtendableConstraint)
+        return false;
+    if (getLowerLimit() < 0)
+        return getValue() > static_cast<std::int32_t>(getUpperLimit());
+    return value_ > getUpperLimit();
+}
+
 int INTEGER::do_compare(const AbstractData& other) const
 {
     const INTEGER& that = *boost::polymorphic_downcast<const INTEGER*>(&other);

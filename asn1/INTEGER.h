@@ -29,6 +29,11 @@ public:
     // The descriptor reads the value as unsigned (constrained, lower limit >= 0).
     bool isUnsigned() const { return getConstraintType() != Unconstrained && getLowerLimit() >= 0; }
     void swap(INTEGER& other);
+    // Within the limits of the constraint (signed limits when the lower one
+    // is negative, unsigned otherwise; a partial constraint has no upper one).
+    bool isStrictValid() const { return !belowLowerLimit() && !aboveUpperLimit(); }
+    bool belowLowerLimit() const;
+    bool aboveUpperLimit() const;
 
     int do_compare(const AbstractData& other) const override;
     AbstractData* do_clone() const override;

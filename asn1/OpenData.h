@@ -27,6 +27,9 @@ public:
     void grab(AbstractData* value) { data.reset(value); }
     void set_buf(const std::vector<char>& octets) { buf.reset(new std::vector<char>(octets)); }
     void swap(OpenData& other) { data.swap(other.data); buf.swap(other.buf); }
+    // Its decoded value is valid, or it holds raw octets.
+    bool isValid() const { return (data && data->isValid()) || buf != nullptr; }
+    bool isStrictlyValid() const { return (data && data->isStrictlyValid()) || buf != nullptr; }
 
     int do_compare(const AbstractData& other) const override;
     AbstractData* do_clone() const override;

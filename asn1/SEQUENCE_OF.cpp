@@ -1,5 +1,6 @@
 #include "asn1/SEQUENCE_OF.h"
 
+#include "asn1/ValidChecker.h"
 #include "asn1/Visitor.h"
 
 namespace ASN1 {
@@ -97,6 +98,28 @@ bool SEQUENCE_OF_Base::do_accept(Visitor& visitor)
 bool SEQUENCE_OF_Base::do_accept(ConstVisitor& visitor) const
 {
     return visitor.do_visit(*this);
+}
+
+bool SEQUENCE_OF_Base::isValid() const
+{
+    if (!sizeValid(*this, static_cast<std::uint32_t>(size()), false))
+        return false;
+    for (const AbstractData* element : container) {
+        if (!element->isValid())
+            return false;
+    }
+    return true;
+}
+
+bool SEQUENCE_OF_Base::isStrictlyValid() const
+{
+    if (!sizeValid(*this, static_cast<std::uint32_t>(size()), true))
+        return false;
+    for (const AbstractData* element : container) {
+        if (!element->isStrictlyValid())
+            return false;
+    }
+    return true;
 }
 
 } // namespace ASN1

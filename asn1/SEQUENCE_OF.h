@@ -42,6 +42,11 @@ public:
     Container::iterator erase(Container::iterator first, Container::iterator last);
     // Appends an owned element.
     void push_back_owned(AbstractData* element) { container.push_back(element); }
+    // The count within the constraint (the upper limit ignored when it is
+    // extendable) and every element valid.
+    bool isValid() const;
+    // The count within both limits and every element strictly valid.
+    bool isStrictlyValid() const;
 
     int do_compare(const AbstractData& other) const override;
     AbstractData* do_clone() const override;
