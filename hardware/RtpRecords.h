@@ -69,3 +69,18 @@ std::ostream& operator<<(std::ostream& os, const rtp_ext_attach_session_params& 
 std::ostream& operator<<(std::ostream& os, const rtp_ext_init_params& p);
 // One piece of a line, no end of line.
 std::ostream& operator<<(std::ostream& os, const rtp_channel_info& p);
+
+// An event read from "/dev/rtp": its type, then two words whose meaning
+// depends on it (type 1, packet detector: value and time-out).
+struct rtp_event {
+    static constexpr std::size_t kSize = 12;
+    static constexpr std::uint32_t kPacketDetector = 1;
+    std::array<unsigned char, kSize> bytes{};
+
+    std::uint32_t get_type() const { return BigEndian::getU32(&bytes[0]); }
+    std::int32_t get_value() const { return BigEndian::getI32(&bytes[4]); }
+    std::int32_t get_timeout() const { return BigEndian::getI32(&bytes[8]); }
+    void set_type(std::uint32_t v) { BigEndian::putU32(&bytes[0], v); }
+    void set_value(std::int32_t v) { BigEndian::putI32(&bytes[4], v); }
+    void set_timeout(std::int32_t v) { BigEndian::putI32(&bytes[8], v); }
+};
