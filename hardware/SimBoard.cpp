@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "hardware/IoctlCode.h"
+#include "hardware/SimCas.h"
 #include "hardware/SimHal.h"
+#include "hardware/SimMaintenance.h"
 
 namespace {
 
@@ -28,6 +30,8 @@ bool inodeOf(int fd, std::pair<dev_t, ino_t>& node)
 SimBoard::SimBoard()
 {
     addDriver("/dev/hal", std::make_unique<SimHal>());
+    addDriver("/dev/maintenance", std::make_unique<SimMaintenance>());
+    addDriver("/dev/e1-cas", std::make_unique<SimCas>());
 }
 
 SimBoard::~SimBoard()
@@ -50,6 +54,16 @@ SimDriver* SimBoard::driver(const std::string& path) const
 SimHal& SimBoard::hal() const
 {
     return static_cast<SimHal&>(*driver("/dev/hal"));
+}
+
+SimMaintenance& SimBoard::maintenance() const
+{
+    return static_cast<SimMaintenance&>(*driver("/dev/maintenance"));
+}
+
+SimCas& SimBoard::cas() const
+{
+    return static_cast<SimCas&>(*driver("/dev/e1-cas"));
 }
 
 std::vector<SimBoard::Request> SimBoard::requests(Op op, const std::string& device) const

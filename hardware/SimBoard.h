@@ -20,7 +20,9 @@
 #include "hardware/BoardDevice.h"
 #include "hardware/SimDriver.h"
 
+class SimCas;
 class SimHal;
+class SimMaintenance;
 
 class SimBoard : public BoardDevice {
 public:
@@ -39,7 +41,7 @@ public:
         int error = 0;                      // errno of a failure, else 0
     };
 
-    // Models "/dev/hal".
+    // Models "/dev/hal", "/dev/maintenance" and "/dev/e1-cas".
     SimBoard();
     ~SimBoard() override;
     SimBoard(const SimBoard&) = delete;
@@ -57,6 +59,8 @@ public:
     void addDriver(const std::string& path, std::unique_ptr<SimDriver> driver);
     SimDriver* driver(const std::string& path) const;
     SimHal& hal() const;
+    SimMaintenance& maintenance() const;
+    SimCas& cas() const;
 
     // The request log.
     const std::vector<Request>& requests() const { return log_; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "hardware/HalRecords.h"
+#include "hardware/SpiRecords.h"
 
 SimHal::SimHal()
 {
@@ -13,6 +14,30 @@ void SimHal::reset()
 {
     outputs_.fill(Output{});
     inputs_.fill(0xFF);
+    for (auto& channel : registers_)
+        channel.fill(0);
+    stuck_.clear();
+    spi_ = true;
+    clock_ = 4;
+}
+
+// A read answers the register's value as the request's result.
+int SimHal::spiRequest(std::uint32_t code, unsigned char* record, int& error)
+{
+    Spi::RegisterRecord r = Spi::RegisterRecord::decode(record);
+    if (!spi_) {
+        error = ENODEV;
+        return -1;
+    }
+    if (r.channel >= kSpiChannels) {
+        error = EINVAL;
+        return -1;
+    }
+    unsigned char& reg = registers_[r.channel][r.address];
+    if (code == Spi::kReadRegister)
+        return reg;
+    reg = r.value;
+    return 0;
 }
 
 // Follows connections; a loop of connections reads as the input of the channel
@@ -58,9 +83,20 @@ int SimHal::ioctl(SimOpenFile&, std::uint32_t code, unsigned char* record, std::
         Hal::ByteRecord r = Hal::ByteRecord::decode(record);
         if (!valid(r.channel))
             break;
-        r.value = sample(r.channel);
+        auto stuck = stuck_.find(r.channel);
+        r.value = stuck != stuck_.end() ? stuck->second : sample(r.channel);
         Hal::ByteRecord::Bytes out = r.encode();
         std::copy(out.begin(), out.end(), record);
+        return 0;
+    }
+    case Spi::kReadRegister:
+    case Spi::kWriteRegister:
+        return spiRequest(code, record, error);
+    case Clock::kSelect: {
+        Clock::SelectRecord r = Clock::SelectRecord::decode(record);
+        if (r.code < 0)
+            break;
+        clock_ = r.code;
         return 0;
     }
     default:
