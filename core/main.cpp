@@ -47,6 +47,7 @@
 #include "slots/PstnFactory.h"
 #include "slots/RtpFactory.h"
 #include "slots/T38SoftFactory.h"
+#include "slots/TrunkFactory.h"
 #include "slots/VoiceFactory.h"
 
 namespace {
@@ -155,6 +156,10 @@ void CheckSignals()
     CheckDumpStatus();
     CheckUpdateResources();
 }
+
+// The trunk factories are globals, built before main and so asked last.
+// Nothing else names them: this is what links them in from the library.
+[[gnu::used]] SlotFactory* const trunkFactories[] = {e1TrunkFactories, briTrunkFactories};
 
 void buildFactories()
 {
