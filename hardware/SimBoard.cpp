@@ -13,6 +13,7 @@
 #include "hardware/SimCas.h"
 #include "hardware/SimHal.h"
 #include "hardware/SimMaintenance.h"
+#include "hardware/SimMcc.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ SimBoard::SimBoard()
     addDriver("/dev/hal", std::make_unique<SimHal>());
     addDriver("/dev/maintenance", std::make_unique<SimMaintenance>());
     addDriver("/dev/e1-cas", std::make_unique<SimCas>());
+    addDriver("/dev/mcc/ctl", std::make_unique<SimMcc>());
 }
 
 SimBoard::~SimBoard()

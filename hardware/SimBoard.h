@@ -42,7 +42,7 @@ public:
         int error = 0;                      // errno of a failure, else 0
     };
 
-    // Models "/dev/hal", "/dev/maintenance" and "/dev/e1-cas".
+    // Models "/dev/hal", "/dev/maintenance", "/dev/e1-cas" and "/dev/mcc/ctl".
     SimBoard();
     ~SimBoard() override;
     SimBoard(const SimBoard&) = delete;

@@ -23,18 +23,11 @@ protected:
         clog_.clear();
     }
 
-    // Stream signals seen so far, as "receiver active 30".
     V streams()
     {
         V out;
-        for (const LGCP::Signal& s : signals()) {
-            const LGCP::Stream& st =
-                s.currentSelection() == LGCP::Signal::receiver_chosen ? s.get_receiver() : s.get_transmitter();
-            out.push_back(std::string(s.getSelectionName())
-                          + (st.currentSelection() == LGCP::Stream::active_chosen
-                                 ? " active " + std::to_string(st.get_active().getValue())
-                                 : std::string(" inactive")));
-        }
+        for (const LGCP::Signal& s : signals())
+            out.push_back(signalText(s));
         return out;
     }
     V take()

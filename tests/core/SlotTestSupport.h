@@ -48,74 +48,52 @@ inline std::vector<std::string> switchConnects(SimBoard& sim)
     return out;
 }
 
-// A slot whose hooks log their calls and answer as scripted.
+// A slot whose hooks log their calls ("A inputStream") and answer as scripted.
 class TestSlot : public Slot {
 public:
     TestSlot(std::vector<std::string>& log, int tx, int rx) : log(log), tx(tx), rx(rx) {}
-    ~TestSlot() override { log.push_back(tag() + " deleted"); }
+    ~TestSlot() override { note("deleted"); }
 
-    std::string tag() const { return name; }
+    bool note(const std::string& what, bool result = true)
+    {
+        log.push_back(name + " " + what);
+        return result;
+    }
+    static std::string of(Slot& s) { return static_cast<TestSlot&>(s).name; }
 
     int GetConnectionPriority() override { return priority; }
     bool IHwConnectTransmitter(Slot& r) override
     {
-        log.push_back(tag() + " hwConnectTransmitter " + static_cast<TestSlot&>(r).tag());
-        return hwResult && Slot::IHwConnectTransmitter(r);
+        return note("hwConnectTransmitter " + of(r), hwResult) && Slot::IHwConnectTransmitter(r);
     }
     bool IHwConnectReceiver(Slot& t) override
     {
-        log.push_back(tag() + " hwConnectReceiver " + static_cast<TestSlot&>(t).tag());
-        return hwResult && Slot::IHwConnectReceiver(t);
+        return note("hwConnectReceiver " + of(t), hwResult) && Slot::IHwConnectReceiver(t);
     }
     bool IHwDisconnectTransmitter(Slot& r) override
     {
-        log.push_back(tag() + " hwDisconnectTransmitter " + static_cast<TestSlot&>(r).tag());
-        return Slot::IHwDisconnectTransmitter(r);
+        return note("hwDisconnectTransmitter " + of(r)) && Slot::IHwDisconnectTransmitter(r);
     }
     bool IHwDisconnectReceiver(Slot& t) override
     {
-        log.push_back(tag() + " hwDisconnectReceiver " + static_cast<TestSlot&>(t).tag());
-        return Slot::IHwDisconnectReceiver(t);
+        return note("hwDisconnectReceiver " + of(t)) && Slot::IHwDisconnectReceiver(t);
     }
-    bool IOnOutputStream() override
-    {
-        log.push_back(tag() + " outputStream");
-        return hasOutput;
-    }
-    bool IOnInputStream() override
-    {
-        log.push_back(tag() + " inputStream");
-        return hasInput;
-    }
-    void IOnOutputRelease() override { log.push_back(tag() + " outputRelease"); }
-    void IOnInputRelease() override { log.push_back(tag() + " inputRelease"); }
+    bool IOnOutputStream() override { return note("outputStream", hasOutput); }
+    bool IOnInputStream() override { return note("inputStream", hasInput); }
+    void IOnOutputRelease() override { note("outputRelease"); }
+    void IOnInputRelease() override { note("inputRelease"); }
     int IGetTransmitChannel() override { return tx; }
     int IGetReceiveChannel() override { return rx; }
     void IAfterCreate() override
     {
-        log.push_back(tag() + " afterCreate");
-        if (activateOnCreate)
+        if (note("afterCreate", activateOnCreate))
             OnActivated();
     }
-    bool IBeforeDestroy() override
-    {
-        log.push_back(tag() + " beforeDestroy");
-        if (onBeforeDestroy)
-            return onBeforeDestroy(*this);
-        return true;
-    }
+    bool IBeforeDestroy() override { return note("beforeDestroy") && (!onBeforeDestroy || onBeforeDestroy(*this)); }
     bool IActivate(const TERM::TermActivateParams&) override { return supported; }
     bool IDeactivate() override { return supported; }
     bool Ioctl(const LGCP::IoctlParams&) override { return supported; }
-    bool IUserData(const std::vector<char>& data) override
-    {
-        log.push_back(tag() + " userData " + std::string(data.begin(), data.end()));
-        return supported;
-    }
-    void OnTrunkStatus(unsigned trunk, const ACP::TrunkState::NamedNumber& state) override
-    {
-        log.push_back(tag() + " trunkStatus " + std::to_string(trunk) + " " + std::to_string(state));
-    }
+    bool IUserData(const std::vector<char>& d) override { return note("userData " + std::string(d.begin(), d.end()), supported); }
     const char* GetName() const override { return "test"; }
 
     std::vector<std::string>& log;
@@ -175,7 +153,19 @@ inline unsigned countSleep(unsigned seconds)
     return 0;
 }
 
-// "slot=5 success", "slot=5 transmitter active 33", "error 3", ...; a seq
+// "activated", "receiver active 33", "transmitter inactive", ...
+inline std::string signalText(const LGCP::Signal& s)
+{
+    const bool rx = s.currentSelection() == LGCP::Signal::receiver_chosen;
+    if (!rx && s.currentSelection() != LGCP::Signal::transmitter_chosen)
+        return s.getSelectionName();
+    const LGCP::Stream& st = rx ? s.get_receiver() : s.get_transmitter();
+    return std::string(s.getSelectionName())
+        + (st.currentSelection() == LGCP::Stream::active_chosen ? " active " + std::to_string(st.get_active().getValue())
+                                                                 : std::string(" inactive"));
+}
+
+// "slot=5 success", "slot=5 error 3", "slot=5 receiver active 33"; a seq
 // other than `current` is shown ("seq=3 slot=5 success").
 inline std::string describe(const std::string& payload, int current = -1)
 {
@@ -189,24 +179,12 @@ inline std::string describe(const std::string& payload, int current = -1)
     if (m.has_slot())
         out += "slot=" + std::to_string(m.get_slot().getValue()) + " ";
     const LGCP::PDU& pdu = m.get_pdu();
-    if (pdu.currentSelection() == LGCP::PDU::response_chosen) {
-        const LGCP::Response& r = pdu.get_response();
-        if (r.currentSelection() == LGCP::Response::success_chosen)
-            return out + "success";
-        return out + "error " + std::to_string(r.get_error().getValue());
-    }
-    if (pdu.currentSelection() != LGCP::PDU::signal_chosen)
-        return out + "command";
-    const LGCP::Signal& s = pdu.get_signal();
-    out += s.getSelectionName();
-    if (s.currentSelection() == LGCP::Signal::receiver_chosen || s.currentSelection() == LGCP::Signal::transmitter_chosen) {
-        const LGCP::Stream& st = s.currentSelection() == LGCP::Signal::receiver_chosen ? s.get_receiver()
-                                                                                       : s.get_transmitter();
-        out += st.currentSelection() == LGCP::Stream::active_chosen
-            ? " active " + std::to_string(st.get_active().getValue())
-            : std::string(" inactive");
-    }
-    return out;
+    if (pdu.currentSelection() == LGCP::PDU::signal_chosen)
+        return out + signalText(pdu.get_signal());
+    const LGCP::Response& r = pdu.get_response();
+    if (r.currentSelection() == LGCP::Response::success_chosen)
+        return out + "success";
+    return out + "error " + std::to_string(r.get_error().getValue());
 }
 
 // A control service that records the signals other services send.

@@ -141,20 +141,6 @@ TEST_F(SlotEvents, DspEvents)
     EXPECT_EQ(one(), "0 signals");
 }
 
-TEST_F(SlotEvents, SendersWrapTheirValue)
-{
-    slot.OnNumber("123#");
-    EXPECT_EQ(one(), "number : \"123#\"");
-    slot.OnActivated();
-    EXPECT_EQ(one(), "activated : NULL");
-    slot.OnDeactivated();
-    EXPECT_EQ(one(), "deactivated : networkError");
-    slot.OnAbort(-3);
-    EXPECT_EQ(one(), "abort : -3");
-    slot.OnUserData(std::vector<char>{'\x01', '\xAB'});
-    EXPECT_EQ(one(), "userData : '01 ab'H");
-}
-
 TEST_F(SlotEvents, StreamSignalsOnlyOnChange)
 {
     slot.OnChangeInputStream(true);
