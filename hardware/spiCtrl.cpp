@@ -90,7 +90,7 @@ void spiCtrl::write(int channel, int address, int value)
     Spi::RegisterRecord::Bytes rec = Spi::RegisterRecord{static_cast<unsigned char>(channel),
                                                          static_cast<unsigned char>(address),
                                                          static_cast<unsigned char>(value)}.encode();
-    if (board_.ioctl(fd_, Spi::kWriteRegister, rec.data(), rec.size()) != -1)
+    if (board_.ioctl(fd_, Spi::kWriteRegister, rec.data(), rec.size()) >= 0)
         return;
     int error = errno;
     if (error != ENODEV)
@@ -106,7 +106,7 @@ int spiCtrl::read(int channel, int address)
     Spi::RegisterRecord::Bytes rec = Spi::RegisterRecord{static_cast<unsigned char>(channel),
                                                          static_cast<unsigned char>(address), 0xFF}.encode();
     int result = board_.ioctl(fd_, Spi::kReadRegister, rec.data(), rec.size());
-    if (result != -1)
+    if (result >= 0)
         return result & 0xFF;
     int error = errno;
     if (error != ENODEV)

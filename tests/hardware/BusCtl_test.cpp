@@ -9,6 +9,8 @@
 #include "hardware/SpiRecords.h"
 #include "hardware/spiCtrl.h"
 
+using probe::Strings;
+
 namespace {
 
 LGCP::Command clockCfg(LGCP::ClkSel0::NamedNumber sel, LGCP::BExtEn::NamedNumber ext, int source)
@@ -21,12 +23,25 @@ LGCP::Command clockCfg(LGCP::ClkSel0::NamedNumber sel, LGCP::BExtEn::NamedNumber
     return command;
 }
 
+const LGCP::ClkSel0::NamedNumber kExternal = LGCP::ClkSel0::external;
+const LGCP::BExtEn::NamedNumber kEnabled = LGCP::BExtEn::enabled;
+
+std::string cmdLine(const char* sel, const char* ext, int source)
+{
+    return std::string("clkctl: set clock source cmd: {\n  clkSel0 ") + sel + ",\n  bextEn " + ext +
+           ",\n  source " + std::to_string(source) + "\n}\n";
+}
+
+const std::string kFreeRun = cmdLine("internal", "disabled", -1) + "clkctl: clock source = freerun\n";
+
 class BusCtlTest : public probe::ServiceTest {
 protected:
-    BusCtlTest() : spi_(sim_), bus_(sim_, &spi_), controller_(bus_)
+    BusCtlTest()
     {
+        controller_.connect();
         sim_.clearRequests();
         takeClog();
+        takeCerr();
     }
 
     // The clock codes sent since the last call.
@@ -41,118 +56,89 @@ protected:
     }
 
     SimBoard sim_;
-    spiCtrl spi_;
-    BusCtl bus_;
-    probe::ControlProbe controller_;
+    spiCtrl spi_{sim_};
+    BusCtl bus_{sim_, &spi_};
+    probe::ControlProbe controller_{bus_};
 };
-
-const char* const kDefaultCmd = "clkctl: set clock source cmd: {\n  clkSel0 internal,\n  bextEn disabled,\n  source -1\n}\n";
 
 } // namespace
 
 TEST_F(BusCtlTest, ConnectAndDisconnectSelectTheFreeRunningClock)
 {
-    controller_.connect();
-    EXPECT_EQ(takeCerr(), std::string(kDefaultCmd) + "clkctl: clock source = freerun\n");
+    BusCtl bus(sim_, &spi_);
+    bus.OnConnect();
+    EXPECT_EQ(takeCerr(), kFreeRun);
     const SimBoard::Request& open = sim_.requests().front();
-    EXPECT_EQ(open.op, SimBoard::Op::Open);
     EXPECT_EQ(open.value & O_ACCMODE, O_RDWR);
     EXPECT_EQ(fcntl(open.result, F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
-    const SimBoard::Request& select = sim_.requests().back();
-    EXPECT_EQ(select.data, (std::vector<unsigned char>{0, 0, 0, 4}));
+    EXPECT_EQ(sim_.requests().back().data, (std::vector<unsigned char>{0, 0, 0, 4}));
     EXPECT_EQ(codes(), std::vector<int>{4});
     EXPECT_EQ(sim_.hal().clockSource(), 4);
-
-    controller_.disconnect();
-    EXPECT_EQ(codes(), std::vector<int>{4});
-    EXPECT_EQ(sim_.requests(SimBoard::Op::Open, "/dev/hal").size(), 0u);   // kept open
+    bus.OnDisconnect();
+    EXPECT_EQ(codes(), std::vector<int>{4});   // on the descriptor already open
 }
 
-TEST_F(BusCtlTest, ClockCfgCodesForEachSourceForm)
+TEST_F(BusCtlTest, ClockCfgCodesForEachSourceFormReachTheBoard)
 {
-    controller_.offer(clockCfg(LGCP::ClkSel0::external, LGCP::BExtEn::enabled, 2));
-    EXPECT_EQ(controller_.answers(), std::vector<std::string>{"success"});
-    EXPECT_EQ(codes(), std::vector<int>{2});
+    controller_.offer(clockCfg(kExternal, kEnabled, 2));
     EXPECT_EQ(sim_.hal().clockSource(), 2);
-    std::string log = takeCerr();
-    EXPECT_EQ(log.substr(log.find("}\n")), "}\nclkctl: clock source = f2\n");
+    controller_.offer(clockCfg(kExternal, LGCP::BExtEn::disabled, 2));
+    controller_.offer(clockCfg(LGCP::ClkSel0::internal, kEnabled, 3));
+    controller_.offer(clockCfg(kExternal, kEnabled, -1));   // selects nothing
+    controller_.offer(clockCfg(kExternal, kEnabled, 9));    // past the name table
+    EXPECT_EQ(codes(), (std::vector<int>{2, 5, 4, 9}));
+    EXPECT_EQ(takeCerr(), cmdLine("external", "enabled", 2) + "clkctl: clock source = f2\n" +
+                              cmdLine("external", "disabled", 2) + "clkctl: clock source = X3\n" +
+                              cmdLine("internal", "enabled", 3) + "clkctl: clock source = freerun\n" +
+                              cmdLine("external", "enabled", -1) + cmdLine("external", "enabled", 9) +
+                              "clkctl: clock source = ?\n");
+    EXPECT_EQ(controller_.answers(), Strings(5, "success"));
 
-    controller_.offer(clockCfg(LGCP::ClkSel0::external, LGCP::BExtEn::disabled, 2));
-    EXPECT_EQ(codes(), std::vector<int>{5});
-    log = takeCerr();
-    EXPECT_EQ(log.substr(log.find("}\n")), "}\nclkctl: clock source = X3\n");
-
-    controller_.offer(clockCfg(LGCP::ClkSel0::internal, LGCP::BExtEn::enabled, 3));
-    EXPECT_EQ(codes(), std::vector<int>{4});
-    takeCerr();
-
-    // No source: nothing reaches the driver, the answer is still success.
-    controller_.offer(clockCfg(LGCP::ClkSel0::external, LGCP::BExtEn::enabled, -1));
-    EXPECT_EQ(codes(), std::vector<int>());
-    EXPECT_EQ(takeCerr(),
-              "clkctl: set clock source cmd: {\n  clkSel0 external,\n  bextEn enabled,\n  source -1\n}\n");
-
-    // Codes past the name table reach the driver unchanged and are named "?".
-    controller_.offer(clockCfg(LGCP::ClkSel0::external, LGCP::BExtEn::enabled, 9));
-    EXPECT_EQ(codes(), std::vector<int>{9});
-    log = takeCerr();
-    EXPECT_EQ(log.substr(log.find("}\n")), "}\nclkctl: clock source = ?\n");
-    EXPECT_EQ(controller_.answers(), std::vector<std::string>(4, "success"));
+    const char* const names[] = {"f0", "f1", "f2", "f3", "freerun", "X3", "?1", "?2", "?"};
+    for (int code = -1; code < 9; ++code)
+        EXPECT_STREQ(BusCtl::getclksrc_text(code), names[code < 0 ? 8 : code]);
 
     LGCP::Command ping;
     ping.set_ping();
     controller_.offer(ping);
-    EXPECT_EQ(controller_.answers(), std::vector<std::string>{"error 4"});
+    EXPECT_EQ(controller_.answers(), Strings{"error 4"});
 }
 
-TEST_F(BusCtlTest, ClockNames)
-{
-    const char* const names[] = {"f0", "f1", "f2", "f3", "freerun", "X3", "?1", "?2"};
-    for (int code = 0; code < 8; ++code)
-        EXPECT_STREQ(BusCtl::getclksrc_text(code), names[code]);
-    EXPECT_STREQ(BusCtl::getclksrc_text(8), "?");
-    EXPECT_STREQ(BusCtl::getclksrc_text(-1), "?");
-}
-
-TEST_F(BusCtlTest, DriverFailuresAreOnlyLogged)
+TEST_F(BusCtlTest, DeviceFailuresAreOnlyLogged)
 {
     sim_.failIoctl("/dev/hal", Clock::kSelect, EIO);
-    controller_.offer(clockCfg(LGCP::ClkSel0::external, LGCP::BExtEn::enabled, 1));
-    EXPECT_EQ(controller_.answers(), std::vector<std::string>{"success"});
-    std::string log = takeCerr();
-    EXPECT_EQ(log.substr(log.find("}\n")), "}\nclkctl: HW_CLOCK_SELECT fail.\n");
-}
+    controller_.offer(clockCfg(kExternal, kEnabled, 1));
+    EXPECT_EQ(takeCerr(), cmdLine("external", "enabled", 1) + "clkctl: HW_CLOCK_SELECT fail.\n");
 
-TEST_F(BusCtlTest, UnopenableDeviceReleasesTheBriClockMaster)
-{
+    // An unopenable device releases the BRI clock master instead.
+    BusCtl bus(sim_, &spi_);
+    probe::ControlProbe other(bus);
     spi_.clock(5);
-    sim_.clearRequests();
     takeClog();
     sim_.failOpen("/dev/hal", EBUSY, 2);
-    controller_.offer(clockCfg(LGCP::ClkSel0::external, LGCP::BExtEn::enabled, 1));
-    EXPECT_EQ(controller_.answers(), std::vector<std::string>{"success"});
+    other.offer(clockCfg(kExternal, kEnabled, 1));
     EXPECT_EQ(takeCerr(), "clkctl: set clock source fail: code 1.\n");
     EXPECT_EQ(takeClog(), "spi: clock master disabled\n");
     EXPECT_EQ(sim_.hal().spiRegister(5, 87), 48);
-    EXPECT_EQ(codes(), std::vector<int>());
-
-    controller_.connect();
+    other.connect();
     EXPECT_EQ(takeCerr(), "clkctl: set clock source fail: code 1.\n");
-    // Tried again at the next use.
-    controller_.disconnect();
-    EXPECT_EQ(takeCerr(), std::string(kDefaultCmd) + "clkctl: clock source = freerun\n");
+    other.disconnect();   // tried again at the next use
+    EXPECT_EQ(takeCerr(), kFreeRun);
+    EXPECT_EQ(controller_.answers(), Strings{"success"});
+    EXPECT_EQ(other.answers(), Strings{"success"});
 }
 
 TEST_F(BusCtlTest, DisabledClockControlNeverTouchesTheDevice)
 {
-    bus_.DisableControl();
+    BusCtl bus(sim_, &spi_);
+    probe::ControlProbe other(bus);
+    takeClog();
+    bus.DisableControl();
     EXPECT_EQ(takeClog(), "clock control disabled.\n");
-    controller_.connect();
-    controller_.disconnect();
-    controller_.connect();
-    controller_.offer(clockCfg(LGCP::ClkSel0::external, LGCP::BExtEn::enabled, 2));
-    EXPECT_EQ(controller_.answers(), std::vector<std::string>{"error 6"});
+    other.connect();
+    other.offer(clockCfg(kExternal, kEnabled, 2));
+    other.disconnect();
+    EXPECT_EQ(other.answers(), Strings{"error 6"});
     EXPECT_TRUE(sim_.requests().empty());
-    EXPECT_FALSE(bus_.IsOpen());
     EXPECT_EQ(takeCerr(), "");
 }

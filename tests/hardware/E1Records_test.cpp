@@ -43,29 +43,3 @@ TEST(E1Records, TrunkStatusFieldsSitAtTheirOffsets)
     sent[3] = 0x03;
     EXPECT_EQ(request.encode(), sent);
 }
-
-TEST(E1Records, CasChannelIsPathTimeslotRxTxAndPadding)
-{
-    Cas::Channel c{3, 17, 0x0A, 0x05};
-    EXPECT_EQ(c.encode(), (Cas::Channel::Bytes{0, 0, 0, 3, 0, 0, 0, 17, 0x0A, 0x05, 0, 0}));
-    const unsigned char event[] = {0, 0, 0, 1, 0, 0, 0, 0x1F, 0x0C, 0x03, 0xEE, 0xEE};
-    Cas::Channel d = Cas::Channel::decode(event);
-    EXPECT_EQ(d.path, 1);
-    EXPECT_EQ(d.timeslot, 31);
-    EXPECT_EQ(d.rx, 0x0C);
-    EXPECT_EQ(d.tx, 0x03);
-    const unsigned char negative[] = {0xFF, 0xFF, 0xFF, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(Cas::Channel::decode(negative).path, -1);
-    EXPECT_EQ(Cas::Channel::decode(negative).timeslot, INT32_MIN);
-}
-
-TEST(E1Records, SlotRecordAppendsTheAction)
-{
-    Cas::SlotRecord enable{{2, 5, 0, 0x09}, Cas::SlotRecord::kEnable};
-    EXPECT_EQ(enable.encode(), (Cas::SlotRecord::Bytes{0, 0, 0, 2, 0, 0, 0, 5, 0, 0x09, 0, 0, 0, 0, 0, 0}));
-    Cas::SlotRecord disable{{0, 30, 0, 0}, Cas::SlotRecord::kDisable};
-    EXPECT_EQ(disable.encode(), (Cas::SlotRecord::Bytes{0, 0, 0, 0, 0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1}));
-    Cas::SlotRecord d = Cas::SlotRecord::decode(disable.encode().data());
-    EXPECT_EQ(d.channel.timeslot, 30);
-    EXPECT_EQ(d.action, 1);
-}
