@@ -13,7 +13,7 @@ typedef std::char_traits<char> Traits;
 
 bool isBlank(int ch)
 {
-    return std::isspace(static_cast<unsigned char>(ch)) != 0;
+    return ch != Traits::eof() && std::isspace(static_cast<unsigned char>(ch)) != 0;
 }
 
 bool isWordEnd(int ch)
@@ -36,6 +36,31 @@ void skipBlanks(std::istream& strm)
 {
     while (isBlank(strm.peek()))
         strm.get();
+}
+
+// A decimal number, signed or unsigned, that fits 32 bits.
+bool readDecimal(std::istream& strm, bool unsignedValue, std::uint32_t& out)
+{
+    skipBlanks(strm);
+    bool negative = false;
+    if (!unsignedValue && strm.peek() == '-') {
+        negative = true;
+        strm.get();
+    }
+    const std::uint64_t limit = unsignedValue ? 0xFFFFFFFFu : negative ? 0x80000000u : 0x7FFFFFFFu;
+    std::uint64_t magnitude = 0;
+    bool any = false;
+    for (int ch = strm.peek(); ch >= '0' && ch <= '9'; ch = strm.peek()) {
+        magnitude = magnitude * 10 + static_cast<unsigned>(ch - '0');
+        if (magnitude > limit)
+            return false;
+        any = true;
+        strm.get();
+    }
+    if (!any)
+        return false;
+    out = static_cast<std::uint32_t>(negative ? 0u - magnitude : magnitude);
+    return true;
 }
 
 } // namespace
@@ -69,11 +94,11 @@ bool AVNDecoder::expect(char c)
     return nextChar(got) && got == c;
 }
 
-bool AVNDecoder::readWord(std::string& word)
+bool AVNDecoder::readWord(std::string& word, char alsoEnd)
 {
     word.clear();
     skipBlanks(strm);
-    while (!isWordEnd(strm.peek()))
+    for (int ch = strm.peek(); !isWordEnd(ch) && ch != alsoEnd; ch = strm.peek())
         word += Traits::to_char_type(strm.get());
     return !word.empty();
 }
@@ -102,30 +127,6 @@ bool AVNDecoder::readQuotedText(std::string& text)
             return false;
         text += Traits::to_char_type(ch);
     }
-    return true;
-}
-
-bool AVNDecoder::readDecimal(bool unsignedValue, std::uint32_t& out)
-{
-    skipBlanks(strm);
-    bool negative = false;
-    if (!unsignedValue && strm.peek() == '-') {
-        negative = true;
-        strm.get();
-    }
-    const std::uint64_t limit = unsignedValue ? 0xFFFFFFFFu : negative ? 0x80000000u : 0x7FFFFFFFu;
-    std::uint64_t magnitude = 0;
-    bool any = false;
-    for (int ch = strm.peek(); ch >= '0' && ch <= '9'; ch = strm.peek()) {
-        magnitude = magnitude * 10 + static_cast<unsigned>(ch - '0');
-        if (magnitude > limit)
-            return false;
-        any = true;
-        strm.get();
-    }
-    if (!any)
-        return false;
-    out = static_cast<std::uint32_t>(negative ? 0u - magnitude : magnitude);
     return true;
 }
 
@@ -159,7 +160,7 @@ bool AVNDecoder::do_visit(INTEGER& value)
 {
     // No range check: the value is taken as read, as the printer wrote it.
     std::uint32_t number = 0;
-    if (!readDecimal(value.isUnsigned(), number))
+    if (!readDecimal(strm, value.isUnsigned(), number))
         return false;
     value.setUnsignedValue(number);
     return true;
@@ -184,9 +185,8 @@ bool AVNDecoder::do_visit(ENUMERATED& value)
         return true;
     // A value without a name is printed as its number.
     std::istringstream number(word);
-    AVNDecoder parser(number);
     std::uint32_t v = 0;
-    if (!parser.readDecimal(false, v) || number.peek() != Traits::eof())
+    if (!readDecimal(number, false, v) || number.peek() != Traits::eof())
         return false;
     value.setValue(static_cast<std::int32_t>(v));
     return true;
@@ -204,7 +204,7 @@ bool AVNDecoder::do_visit(OBJECT_IDENTIFIER& value)
             return true;
         }
         std::uint32_t arc = 0;
-        if (!readDecimal(true, arc))
+        if (!readDecimal(strm, true, arc))
             return false;
         value.append(arc);
     }
@@ -282,7 +282,7 @@ bool AVNDecoder::do_visit(BMPString& value)
         if (!expect('{'))
             return false;
         for (int i = 0; i < 4; ++i) {
-            if ((i != 0 && !expect(',')) || !readDecimal(true, quad[i]) || quad[i] > 255)
+            if ((i != 0 && !expect(',')) || !readDecimal(strm, true, quad[i]) || quad[i] > 255)
                 return false;
         }
         if (quad[0] != 0 || quad[1] != 0 || !expect('}'))
@@ -308,9 +308,10 @@ bool AVNDecoder::do_visit(GeneralizedTime& value)
 
 bool AVNDecoder::do_visit(CHOICE& value)
 {
+    // No alternative name holds a colon: "command:ping:NULL" reads too.
     std::string name;
     std::int32_t id = 0;
-    if (!readWord(name) || !expect(':'))
+    if (!readWord(name, ':') || !expect(':'))
         return false;
     if (!get_id(value.info()->selectionNames, value.info()->totalChoices, name, id))
         return false;

@@ -57,13 +57,13 @@ private:
     bool nextChar(char& c);
     // Skips blanks and reads c; false when the next character is another.
     bool expect(char c);
-    // Skips blanks and reads a word; false when it would be empty.
-    bool readWord(std::string& word);
+    // Skips blanks and reads a word, which alsoEnd ends too; false when it
+    // would be empty.
+    bool readWord(std::string& word, char alsoEnd = ',');
     // Text between apostrophes followed by the letter suffix, blanks dropped.
     bool readQuotedDigits(char suffix, std::string& digits);
     // Text between double quotes, taken as it is.
     bool readQuotedText(std::string& text);
-    bool readDecimal(bool unsignedValue, std::uint32_t& out);
     // One field whose name is the top word: reads its value and what follows.
     VisitSeqResult readField(SEQUENCE& seq, std::size_t fieldIndex);
 

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "asn1/AVNDecoder.h"
+#include "asn1/BERDecoder.h"
+#include "asn1/BEREncoder.h"
 #include "asn1/AVNEncoder.h"
 #include "asn1/PERDecoder.h"
 #include "asn1/PEREncoder.h"
@@ -22,10 +24,15 @@ bool CoderEnv::encodePER(const AbstractData& value, OctetInserter out)
     return true;
 }
 
-// No BER coder is built into this gateway: the rule fails.
-bool CoderEnv::encodeBER(const AbstractData&, OctetInserter)
+bool CoderEnv::encodeBER(const AbstractData& value, OctetInserter out)
 {
-    return false;
+    std::vector<char> octets;
+    octets.reserve(256);
+    BEREncoder encoder(octets);
+    if (!value.accept(encoder))
+        return false;
+    std::copy(octets.begin(), octets.end(), out);
+    return true;
 }
 
 bool CoderEnv::encodeAVN(const AbstractData& value, OctetInserter out)
@@ -45,6 +52,10 @@ bool CoderEnv::decode(const char* begin, const char* end, AbstractData& value, b
         std::istringstream text(std::string(begin, end));
         AVNDecoder parser(text);
         return value.accept(parser);
+    }
+    if (encodingRule == ber_encoding) {
+        BERDecoder decoder(begin, end, defer ? nullptr : this);
+        return value.accept(decoder);
     }
     if (encodingRule != per_encoding)
         return false;

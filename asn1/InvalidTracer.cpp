@@ -94,6 +94,9 @@ bool InvalidTracer::do_visit(const BMPString& value)
 
 bool InvalidTracer::traceComponent(const AbstractData* value, const std::string& step)
 {
+    // The path follows invalid components only, so it ends at the reason.
+    if (value != nullptr && value->isValid())
+        return true;
     InvalidTracer component;
     if (value != nullptr && value->accept(component))
         return true;
@@ -158,9 +161,11 @@ bool InvalidTracer::visitKnownExtension(const SEQUENCE& seq, std::size_t fieldIn
 
 void trace_invalid(std::ostream& strm, const char* prefix, const AbstractData& value)
 {
+    if (value.isValid())
+        return;
     InvalidTracer tracer;
-    if (!value.accept(tracer))
-        strm << prefix << tracer.text();
+    value.accept(tracer);
+    strm << prefix << tracer.text();
 }
 
 } // namespace ASN1

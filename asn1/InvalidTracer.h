@@ -4,9 +4,10 @@
 // followed by the reason. A visit returns false when the value fails; the
 // text is then in text().
 //
-// The rules are those of ValidChecker; the tracer also rejects an OBJECT
-// IDENTIFIER without arcs and a GeneralizedTime that is not strictly valid,
-// so that these can be explained too.
+// The rules are those of ValidChecker. Run on its own, the tracer also
+// rejects an OBJECT IDENTIFIER without arcs and a GeneralizedTime that is not
+// strictly valid, so that these can be explained too; the path of a
+// constructed value leads only through components that are not valid.
 #include <iosfwd>
 #include <sstream>
 #include <string>
@@ -44,7 +45,8 @@ private:
     std::ostringstream strm;
 };
 
-// When the value is not valid, writes prefix and the tracer's text to strm.
+// When the value is not valid (isValid), writes prefix and the tracer's text
+// to strm; nothing for a valid value.
 void trace_invalid(std::ostream& strm, const char* prefix, const AbstractData& value);
 
 } // namespace ASN1

@@ -1,12 +1,16 @@
 #include "tools/ControllerClient.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <istream>
+#include <iterator>
 #include <ostream>
+#include <sstream>
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -310,8 +314,56 @@ const char controllerUsage[] =
     "  --linger MS     after the last answer print what comes for MS milliseconds;\n"
     "                  -1: until the daemon closes the connection (0)\n"
     "  --help          this text\n"
+    "A MESSAGE \"-\" stands for the messages read from standard input, one after\n"
+    "another.\n"
     "Exit status: 0 all answered, 1 connection failed or closed, 2 usage,\n"
     "3 an answer did not come in time.\n";
+
+bool splitMessages(const std::string& text, std::vector<std::string>& texts, std::string& error)
+{
+    std::istringstream in(text);
+    for (;;) {
+        in >> std::ws;
+        if (in.eof())
+            return true;
+        const std::size_t start = static_cast<std::size_t>(in.tellg());
+        bool ok;
+        if (in.peek() == '{') {
+            LGCP::Message msg;
+            ok = !(in >> msg).fail();
+        } else {
+            LGCP::PDU pdu;
+            ok = !(in >> pdu).fail();
+        }
+        if (!ok) {
+            const std::size_t lineEnd = text.find('\n', start);
+            error = "not a message: " + text.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+            return false;
+        }
+        const std::size_t end = in.eof() ? text.size() : static_cast<std::size_t>(in.tellg());
+        texts.push_back(text.substr(start, end - start));
+    }
+}
+
+bool expandStandardInput(ControllerOptions& options, std::istream& in, std::string& error)
+{
+    std::vector<std::string> expanded;
+    bool read = false;
+    for (const std::string& text : options.messages) {
+        if (text != "-") {
+            expanded.push_back(text);
+            continue;
+        }
+        if (read)
+            continue;   // standard input is read once
+        read = true;
+        const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!splitMessages(all, expanded, error))
+            return false;
+    }
+    options.messages.swap(expanded);
+    return true;
+}
 
 bool parseControllerArguments(int argc, const char* const* argv, ControllerOptions& options, bool& help,
                               std::string& error)
@@ -410,8 +462,10 @@ int runController(const ControllerOptions& options, std::ostream& out, std::ostr
 
     LGCP::Message received;
     auto print = [&](ControllerClient::Result result) {
+        // A message the printer cannot finish (an unknown alternative) shows
+        // up to that point, and out stays usable.
         if (result == ControllerClient::Received)
-            out << received << std::endl;
+            out << received.asValueNotation() << std::endl;
         else if (result == ControllerClient::Undecodable)
             err << "stalvane-ctl: " << client.error() << std::endl;
     };

@@ -89,6 +89,13 @@ struct ControllerOptions {
 
 extern const char controllerUsage[];
 
+// Cuts a text holding messages one after another (each a whole message or
+// a pdu, as buildMessage takes them) into the text of each; false with the
+// reason when one does not read.
+bool splitMessages(const std::string& text, std::vector<std::string>& texts, std::string& error);
+// Replaces the message "-" by the messages read from in (to its end).
+bool expandStandardInput(ControllerOptions& options, std::istream& in, std::string& error);
+
 // The command line (argv[0] is the program); false with the reason for a
 // usage error. help is set for --help.
 bool parseControllerArguments(int argc, const char* const* argv, ControllerOptions& options, bool& help,

@@ -18,5 +18,9 @@ int main(int argc, char** argv)
         std::cout << Tools::controllerUsage;
         return 0;
     }
+    if (!Tools::expandStandardInput(options, std::cin, error)) {
+        std::cerr << "stalvane-ctl: " << error << std::endl;
+        return Tools::ControllerUsage;
+    }
     return Tools::runController(options, std::cout, std::cerr);
 }

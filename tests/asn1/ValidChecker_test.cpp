@@ -28,6 +28,12 @@ const ConstrainedObject::InfoType bitsExt1to2 = {{&BIT_STRING::create, 3}, Exten
 const AbstractString::InfoType digits1to4 = {
     {{&NumericString::create, 18}, FixedConstraint, 1, 4}, NumericStringSet, 11, 4, 4, 4};
 const BMPString::InfoType latinBmp = {{{&BMPString::create, 30}, ExtendableConstraint, 0, 2}, 32, 255, 8, 8};
+// SEQUENCE { t GeneralizedTime, x INTEGER (-10..5) }
+const AbstractData::InfoType* const stampedFields[] = {&GeneralizedTime::theInfo, &signedRange};
+const std::int32_t stampedIds[] = {-1, -1};
+const char* const stampedNames[] = {"t", "x"};
+const SEQUENCE::InfoType stampedInfo = {
+    {&SEQUENCE::create, 16}, false, stampedFields, stampedIds, 2, 0, 0, nullptr, nullptr, stampedNames};
 const SEQUENCE_OF_Base::InfoType listUpTo1 = {
     {{&SEQUENCE_OF<INTEGER>::create, 16}, FixedConstraint, 0, 1}, &signedRange};
 
@@ -155,7 +161,15 @@ TEST(ValidChecker, OtherKindsAndPaths)
     GeneralizedTime time(2026, 13, 1, 0, 0, 0);
     EXPECT_TRUE(time.isValid());
     EXPECT_FALSE(time.isStrictlyValid());
-    EXPECT_EQ(trace(time), "bad: This GeneralizedTime is not valid");
+    InvalidTracer timeTracer;
+    EXPECT_FALSE(time.accept(timeTracer));
+    EXPECT_EQ(timeTracer.text(), " This GeneralizedTime is not valid");
+    EXPECT_EQ(trace(time), "");
+    // The path passes the bad (but valid) time by for the invalid number.
+    SEQUENCE stamped(&stampedInfo);
+    static_cast<GeneralizedTime&>(*stamped.fields[0]) = time;
+    static_cast<INTEGER&>(*stamped.fields[1]).setValue(6);
+    EXPECT_EQ(trace(stamped), "bad:.x The INTEGER value 6 is greater than upper bound 5");
     EXPECT_TRUE(GeneralizedTime(2026, 12, 31, 24, 59, 59, 0, -720).isStrictlyValid());
     EXPECT_FALSE(GeneralizedTime(2026, 12, 31, 0, 0, 0, 0, 721).isStrictlyValid());
 

@@ -261,6 +261,17 @@ TEST(ControllerCommandLine, MessagesAndOptions)
         EXPECT_FALSE(Tools::parseControllerArguments(static_cast<int>(c.args.size()), c.args.data(), o, help, error));
         EXPECT_EQ(error, c.error);
     }
+    // Messages from standard input, one after another.
+    Tools::ControllerOptions piped;
+    piped.messages = {"a", "-", "b", "-"};
+    std::istringstream in("command:ping:NULL\n{ seq 3,\n  pdu command : ping : NULL\n}command : query : NULL  \n");
+    ASSERT_TRUE(Tools::expandStandardInput(piped, in, error)) << error;
+    EXPECT_EQ(piped.messages, (std::vector<std::string>{"a", "command:ping:NULL", "{ seq 3,\n  pdu command : ping : NULL\n}",
+                                                         "command : query : NULL", "b"}));
+    std::vector<std::string> texts;
+    EXPECT_FALSE(Tools::splitMessages("command : ping : NULL\n  command : pong : NULL\nx", texts, error));
+    EXPECT_EQ(error, "not a message: command : pong : NULL");
+
     const char* const helpArgs[] = {"ctl", "--help"};
     EXPECT_TRUE(Tools::parseControllerArguments(2, helpArgs, options, help, error));
     EXPECT_TRUE(help);
