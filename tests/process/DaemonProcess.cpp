@@ -239,6 +239,18 @@ std::string Controller::next(int timeoutMs)
     }
 }
 
+std::string Controller::nextNotSignal(int timeoutMs)
+{
+    const Steady::time_point deadline = Steady::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()).count();
+        std::string message = next(left > 0 ? static_cast<int>(left) : 0);
+        if (message.compare(0, 15, "{ pdu signal : ") != 0)
+            return message;
+        signals.push_back(message);
+    }
+}
+
 std::string Controller::command(const std::string& pdu, int slot)
 {
     const std::int32_t mySeq = seq++;

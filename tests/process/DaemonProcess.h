@@ -87,6 +87,9 @@ public:
     std::string signal(const std::string& kind, int timeoutMs = kAnswerMs);
     // The next message of any kind flattened; "closed", "timeout" or "failed" otherwise.
     std::string next(int timeoutMs);
+    // As next, but signals are kept and waited past: what else comes within
+    // the time-out.
+    std::string nextNotSignal(int timeoutMs);
 
     Tools::ControllerClient client;
     std::vector<std::string> signals;   // received, not yet taken

@@ -4,8 +4,6 @@
 
 #include <signal.h>
 
-#include <algorithm>
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -136,7 +134,7 @@ TEST(DaemonRun, StartLinePidFileAndOrderlyStop)
     ASSERT_GE(watchdog.size(), 9u);
     EXPECT_EQ(watchdog.substr(watchdog.size() - 4), "STOP");
     EXPECT_FALSE(d.exists("/var/run/server.pid"));
-    EXPECT_EQ(c.next(kAnswerMs), "closed");
+    EXPECT_EQ(c.nextNotSignal(kAnswerMs), "closed");
 }
 
 TEST_F(DaemonSession, PingAndQueryWithItsSignal)
@@ -172,7 +170,7 @@ TEST_F(DaemonSession, SecondControllerIsRefusedWhileTheFirstWorks)
     EXPECT_EQ(c.command("command : ping : NULL"), ok(1));
     Controller second;
     ASSERT_TRUE(second.connect(d.port));
-    EXPECT_EQ(second.next(kAnswerMs), "closed");
+    EXPECT_EQ(second.nextNotSignal(kAnswerMs), "closed");
     EXPECT_EQ(c.command("command : ping : NULL"), ok(2));
 }
 
@@ -183,16 +181,7 @@ TEST_F(DaemonSession, GarbageIsAnsweredByNothing)
     ASSERT_TRUE(c.client.sendPayload(garbage, sizeof garbage - 1));
     // Long enough for two connection checks: the connection stays. The
     // trunk states come every second and are no answer.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
-    std::string message;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        message = c.next(static_cast<int>(std::max<long long>(left.count(), 0)));
-        if (message.find("pdu signal : trunkStatus") == std::string::npos)
-            break;
-    }
-    EXPECT_EQ(message, "timeout");
+    EXPECT_EQ(c.nextNotSignal(2500), "timeout");
     EXPECT_EQ(c.command("command : ping : NULL"), ok(2));
 }
 
@@ -237,4 +226,21 @@ TEST(DaemonRun, LostControllerTakesTheSlotsAndTheClock)
 
     ASSERT_TRUE(d.signal(SIGTERM));
     EXPECT_EQ(d.wait(), 0) << d.err();
+}
+
+TEST(DaemonRun, DisabledClockIsNeverTouched)
+{
+    DaemonProcess d;
+    ASSERT_TRUE(d.start({"--disable-clock", "--port", std::to_string(d.port)}));
+    // Neither the connect, the command nor the disconnect at the end sets it.
+    Controller c;
+    ASSERT_TRUE(c.connect(d.port));
+    EXPECT_EQ(c.command("command : clockCfg : { clkSel0 external, bextEn disabled, source -1 }"),
+              "{ seq 1, pdu response : error : unsupported }");
+    ASSERT_TRUE(d.signal(SIGTERM));
+    EXPECT_EQ(d.wait(), 0) << d.err();
+    EXPECT_EQ(d.switchRequests(0), V{});
+    EXPECT_NE(d.err().find("clock control disabled.\n"), std::string::npos);
+    // No configuration file: said once, and the run goes on.
+    EXPECT_NE(d.err().find("server.conf not opened"), std::string::npos) << d.err();
 }
