@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -243,4 +246,48 @@ TEST(DaemonRun, DisabledClockIsNeverTouched)
     EXPECT_NE(d.err().find("clock control disabled.\n"), std::string::npos);
     // No configuration file: said once, and the run goes on.
     EXPECT_NE(d.err().find("server.conf not opened"), std::string::npos) << d.err();
+}
+
+TEST(DaemonRun, DaemonModeLogsToTheSystemLog)
+{
+    const std::string tag = versionTag();
+    DaemonProcess d;
+    // The system log's socket, before the daemon looks for it.
+    int log = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    d.path("/dev/log").copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(log, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    timeval wait = {kStartMs / 1000, 0};
+    ::setsockopt(log, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+
+    ASSERT_TRUE(d.start({"--daemon", "--port", std::to_string(d.port)}));
+    EXPECT_EQ(d.wait(), 0);   // the parent; the daemon goes on detached
+    std::string line;
+    char datagram[2048];
+    ssize_t n;
+    while (line.find("Starting server") == std::string::npos &&
+           (n = ::recv(log, datagram, sizeof datagram, 0)) > 0)
+        line.assign(datagram, static_cast<std::size_t>(n));
+    ::close(log);
+    const pid_t daemon = static_cast<pid_t>(std::atoi(d.readFile("/var/run/server.pid").c_str()));
+    ASSERT_GT(daemon, 0);
+    struct Stop {
+        pid_t pid;
+        ~Stop() { ::kill(pid, SIGKILL); }
+    } stop{daemon};
+
+    // daemon.notice under the identity "vlx-" and the tag.
+    EXPECT_EQ(line.compare(0, 4, "<29>"), 0) << line;
+    EXPECT_NE(line.find(" vlx-" + tag + ": Starting server [" + tag + "], port=" + std::to_string(d.port)),
+              std::string::npos)
+        << line;
+    EXPECT_TRUE(d.out().empty());
+
+    Controller c;
+    ASSERT_TRUE(c.connect(d.port));
+    EXPECT_EQ(c.command("command : ping : NULL"), ok(1));
+    ASSERT_EQ(::kill(daemon, SIGTERM), 0);
+    EXPECT_EQ(c.nextNotSignal(kAnswerMs), "closed");
+    EXPECT_TRUE(d.waitForText("/dev/misc/gw-wd", "STOP"));
 }
