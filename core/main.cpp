@@ -6,7 +6,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -106,11 +105,12 @@ void SigHupHandler(int, siginfo_t*, void*)
 // usage error rather than a listener on a port nobody asked for.
 bool parsePort(const char* text, int& port)
 {
-    if (text == nullptr || *text == '\0' || std::strlen(text) > 5)
+    if (text == nullptr || *text == '\0')
         return false;
     for (const char* p = text; *p != '\0'; ++p)
         if (*p < '0' || *p > '9')
             return false;
+    // Too many digits saturate at LONG_MAX: out of range too.
     long value = std::strtol(text, nullptr, 10);
     if (value < 1 || value > 65535)
         return false;

@@ -91,7 +91,8 @@ TEST(DaemonCommandLine, HelpAndBadOptionsPrintTheUsage)
         {{"-p", "1"}, 2},         {{"--bogus"}, 2},
         {{"--port"}, 2},          {{"--port", "abc"}, 2},
         {{"--port", "0"}, 2},     {{"--port", "65536"}, 2},
-        {{"--port", "5000x"}, 2},
+        {{"--port", "5000x"}, 2}, {{"--port", "-5"}, 2},
+        {{"--port", "99999999999999999999999"}, 2},
     };
     for (const Case& c : cases) {
         DaemonProcess d;
