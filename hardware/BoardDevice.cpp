@@ -16,6 +16,10 @@ BoardDevice& choose()
     const char* board = std::getenv("STALVANE_BOARD");
     if (board != nullptr && std::strcmp(board, "sim") == 0) {
         static SimBoard sim;
+        // STALVANE_SIM_LOG names a file that gets the request log too.
+        const char* log = std::getenv("STALVANE_SIM_LOG");
+        if (log != nullptr && *log != '\0')
+            sim.logTo(log);
         return sim;
     }
     static LinuxBoard real;

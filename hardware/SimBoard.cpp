@@ -42,6 +42,8 @@ SimBoard::SimBoard()
 
 SimBoard::~SimBoard()
 {
+    if (file_ != nullptr)
+        std::fclose(file_);
     for (auto& entry : opens_)
         ::close(entry.second->peer);
 }
@@ -79,6 +81,40 @@ std::vector<SimBoard::Request> SimBoard::requests(Op op, const std::string& devi
         if (r.op == op && r.device == device)
             result.push_back(r);
     return result;
+}
+
+bool SimBoard::logTo(const std::string& path)
+{
+    if (file_ != nullptr)
+        std::fclose(file_);
+    file_ = std::fopen(path.c_str(), "ae");
+    return file_ != nullptr;
+}
+
+std::string SimBoard::formatRequest(const Request& request)
+{
+    static const char* const ops[] = {"open", "close", "ioctl", "ioctl-value", "read", "write"};
+    static const char digits[] = "0123456789abcdef";
+    auto bytes = [](std::string& out, const std::vector<unsigned char>& data) {
+        if (data.empty())
+            out += '-';
+        for (unsigned char b : data) {
+            out += digits[b >> 4];
+            out += digits[b & 0x0F];
+        }
+    };
+    std::string out = ops[static_cast<int>(request.op)];
+    out += ' ';
+    out += request.device.empty() ? "-" : request.device;
+    char number[48];
+    std::snprintf(number, sizeof number, " %08lx %ld ", static_cast<unsigned long>(request.code), request.value);
+    out += number;
+    bytes(out, request.data);
+    out += ' ';
+    bytes(out, request.reply);
+    std::snprintf(number, sizeof number, " %d %d", request.result, request.error);
+    out += number;
+    return out;
 }
 
 void SimBoard::failOpen(const std::string& device, int error, int times)
@@ -123,7 +159,14 @@ int SimBoard::finish(Request request)
 {
     int result = request.result;
     int error = request.error;
-    log_.push_back(std::move(request));
+    if (file_ != nullptr) {
+        std::string line = formatRequest(request);
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), file_);
+        std::fflush(file_);
+    }
+    if (keep_)
+        log_.push_back(std::move(request));
     if (result < 0)
         errno = error;
     return result;

@@ -11,6 +11,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
@@ -67,6 +68,18 @@ public:
     const std::vector<Request>& requests() const { return log_; }
     std::vector<Request> requests(Op op, const std::string& device) const;
     void clearRequests() { log_.clear(); }
+    // Off: requests are no longer kept in memory (a long-running daemon on
+    // the simulated board would otherwise grow without end).
+    void keepRequests(bool keep) { keep_ = keep; }
+
+    // Also appends every request to a text file (false when it cannot be
+    // opened), one line each, flushed at once, so another process can
+    // follow it:
+    //   <op> <device or -> <code, 8 hex digits> <value> <data or -> <reply or -> <result> <errno>
+    // op is open, close, ioctl, ioctl-value, read or write; data and reply
+    // are the bytes in lower-case hex without blanks.
+    bool logTo(const std::string& path);
+    static std::string formatRequest(const Request& request);
 
     // Faults: `times` < 0 means until cleared. An ioctl fault with code 0
     // matches every request of the device.
@@ -103,4 +116,6 @@ private:
     std::vector<Request> log_;
     std::vector<Fault> faults_;
     unsigned lastId_ = 0;
+    bool keep_ = true;
+    std::FILE* file_ = nullptr;
 };

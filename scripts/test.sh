@@ -55,6 +55,19 @@ if [ -z "${STALVANE_SKIP_PPC:-}" ]; then
         grep -E '(Failed|\*\*\*)' "$build/ppc-ctest.log" | head -n 40
         tail -n 3 "$build/ppc-ctest.log"
         count "$build/ppc-ctest.log"
+        # The process tests: the target's daemon under qemu-ppc, the client
+        # the host build's (a controller runs beside the board, not on it).
+        stage "target daemon under qemu-ppc, host controller: process tests"
+        if [ -x "$build/host/tests/process/test_process" ]; then
+            STALVANE_DAEMON="$build/ppc/stalvane" STALVANE_DAEMON_EMULATOR="qemu-ppc -L /usr/powerpc-linux-gnu" \
+                ctest --test-dir "$build/host" -L process -j "$jobs" --output-on-failure \
+                >"$build/ppc-process.log" 2>&1
+            grep -E '(Failed|\*\*\*)' "$build/ppc-process.log" | head -n 40
+            tail -n 3 "$build/ppc-process.log"
+            count "$build/ppc-process.log"
+        else
+            echo "no host process-test client"; status=1; failed=$((failed + 1))
+        fi
     else
         tail -n 40 "$build/ppc-configure.log" "$build/ppc-build.log"
         echo "target build failed"; status=1; failed=$((failed + 1))
