@@ -17,16 +17,6 @@ namespace Hardware {
 
 namespace {
 
-// " errno=\"<text>\"" of a failed request.
-struct ErrnoSuffix {
-    int error;
-};
-
-std::ostream& operator<<(std::ostream& os, const ErrnoSuffix& s)
-{
-    return os << " errno=\"" << std::strerror(s.error) << "\"";
-}
-
 // The fields every event line repeats.
 struct EventFields {
     const Dsp::EventRecord& event;
@@ -67,7 +57,7 @@ DSProcReceiverService& DSProcReceiverService::instance()
 
 DSProcReceiverService::DSProcReceiverService() : DSProcReceiverService(BoardDevice::get()) {}
 
-DSProcReceiverService::DSProcReceiverService(BoardDevice& board) : board_(board)
+DSProcReceiverService::DSProcReceiverService(BoardDevice& board) : ReceiverService(board)
 {
     init();
 }
@@ -81,37 +71,8 @@ void DSProcReceiverService::PutHeader(std::ostream& os) const
 
 bool DSProcReceiverService::init()
 {
-    if (isOpen())
-        return true;
-    int fd = board_.open(GetDSPDevName(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        event_.Bind("DSProcReceiverService::OnEvent", &DSProcReceiverService::OnEvent, this);
-        // The event watches a duplicate; the descriptor opened here is closed.
-        event_.Schedule(Fd(fd), POLLIN);
-        if (isOpen())
-            return true;
-    }
-    int error = errno;
-    std::cerr << ext::header(this) << "open dsproc fail, VAD proceeding disabled: " << std::strerror(error)
-              << std::endl;
-    return false;
-}
-
-std::uint32_t DSProcReceiverService::nextId()
-{
-    if (++lastId_ == 0)
-        lastId_ = 1;
-    return lastId_;
-}
-
-bool DSProcReceiverService::reopen(const char* failure, std::int32_t ts)
-{
-    if (!isOpen())
-        init();
-    if (isOpen())
-        return true;
-    std::cerr << ext::header(this) << failure << " timeslot=" << ts << std::endl;
-    return false;
+    return openDevice(GetDSPDevName(), O_RDWR | O_NONBLOCK | O_CLOEXEC, "DSProcReceiverService::OnEvent",
+                      "open dsproc fail, VAD proceeding disabled: ");
 }
 
 bool DSProcReceiverService::configure(const Dsp::ConfigureRecord& record)
@@ -320,26 +281,9 @@ void DSProcReceiverService::disableToneAll(DSProcReceiver& receiver)
 
 void DSProcReceiverService::OnEvent(int fd, short revents)
 {
-    if ((revents & POLLIN) == 0)
-        return;
-    for (;;) {
-        unsigned char buffer[Dsp::EventRecord::kSize];
-        ssize_t n = board_.read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            int error = errno;
-            if (error != EAGAIN && error != EWOULDBLOCK)
-                std::cerr << ext::header(this) << "fail to read from dsproc: " << std::strerror(error) << std::endl;
-            return;
-        }
-        // The driver delivers whole events: anything shorter ends the turn.
-        if (n < static_cast<ssize_t>(sizeof buffer)) {
-            if (n > 0)
-                std::cerr << ext::header(this) << "fail to read from dsproc: short event of " << n << " bytes"
-                          << std::endl;
-            return;
-        }
+    unsigned char buffer[Dsp::EventRecord::kSize];
+    while (readEvent(fd, revents, buffer, sizeof buffer, "dsproc"))
         dispatch(Dsp::EventRecord::decode(buffer), buffer + Dsp::EventRecord::kSize - Dsp::EventRecord::kPayload);
-    }
 }
 
 void DSProcReceiverService::dispatch(const Dsp::EventRecord& event, const unsigned char* payload)

@@ -18,7 +18,7 @@
 
 #include "asn1/modules/LGCP.h"
 #include "hardware/DspRecords.h"
-#include "runtime/Event.h"
+#include "hardware/ReceiverService.h"
 
 class BoardDevice;
 
@@ -26,7 +26,7 @@ namespace Hardware {
 
 class DSProcReceiver;
 
-class DSProcReceiverService {
+class DSProcReceiverService : public ReceiverService {
 public:
     // The process's service on the process's board, built at the first call.
     static DSProcReceiverService& instance();
@@ -34,11 +34,9 @@ public:
     DSProcReceiverService();
     explicit DSProcReceiverService(BoardDevice& board);
     ~DSProcReceiverService();
-    DSProcReceiverService(const DSProcReceiverService&) = delete;
-    DSProcReceiverService& operator=(const DSProcReceiverService&) = delete;
 
     // Opens the device and watches it for events; true when open.
-    bool init();
+    bool init() override;
 
     // Asks the VAD version first: version 2 takes the v2 parameters (and
     // fails without them), any other the fixed settings.
@@ -57,29 +55,16 @@ public:
     void disableToneAll(DSProcReceiver& receiver);
 
     // Reads and dispatches events until the device has none.
-    void OnEvent(int fd, short revents);
+    void OnEvent(int fd, short revents) override;
 
-    void PutHeader(std::ostream& os) const;
-
-    bool isOpen() const { return event_.IsActive(); }
-    const Event& eventForTest() const { return event_; }
-    std::uint32_t lastIdForTest() const { return lastId_; }
-    void setLastIdForTest(std::uint32_t id) { lastId_ = id; }
+    void PutHeader(std::ostream& os) const override;
 
 private:
-    std::uint32_t nextId();
-    // Opens the device when closed; false (with "<failure> timeslot=ts") when
-    // it stays closed.
-    bool reopen(const char* failure, std::int32_t ts);
     bool configure(const Dsp::ConfigureRecord& record);
     bool switchRequest(std::uint32_t code, std::int32_t ts, std::uint32_t id, std::uint32_t functions);
     bool enableFunction(DSProcReceiver& receiver, bool on, std::int32_t& state, std::uint32_t& id,
                         std::uint32_t function, const char* name);
     void dispatch(const Dsp::EventRecord& event, const unsigned char* payload);
-
-    BoardDevice& board_;
-    Event event_;
-    std::uint32_t lastId_ = 0;
 };
 
 } // namespace Hardware

@@ -18,16 +18,6 @@ namespace Hardware {
 
 namespace {
 
-// " errno=\"<text>\"" of a failed request.
-struct ErrnoSuffix {
-    int error;
-};
-
-std::ostream& operator<<(std::ostream& os, const ErrnoSuffix& s)
-{
-    return os << " errno=\"" << std::strerror(s.error) << "\"";
-}
-
 // The fields every event line repeats.
 struct EventFields {
     const Tonec::EventRecord& event;
@@ -60,7 +50,7 @@ TonecReceiverService& TonecReceiverService::instance()
 
 TonecReceiverService::TonecReceiverService() : TonecReceiverService(BoardDevice::get()) {}
 
-TonecReceiverService::TonecReceiverService(BoardDevice& board) : board_(board)
+TonecReceiverService::TonecReceiverService(BoardDevice& board) : ReceiverService(board)
 {
     init();
 }
@@ -74,31 +64,14 @@ void TonecReceiverService::PutHeader(std::ostream& os) const
 
 bool TonecReceiverService::init()
 {
-    if (isOpen())
-        return true;
-    int fd = board_.open(GetDTMFDevName(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        event_.Bind("TonecReceiverService::OnEvent", &TonecReceiverService::OnEvent, this);
-        // The event watches a duplicate; the descriptor opened here is closed.
-        event_.Schedule(Fd(fd), POLLIN);
-        if (isOpen())
-            return true;
-    }
-    int error = errno;
-    std::cerr << ext::header(this) << "open tonec fail, DTMF proceeding disabled: " << std::strerror(error)
-              << std::endl;
-    return false;
+    return openDevice(GetDTMFDevName(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, "TonecReceiverService::OnEvent",
+                      "open tonec fail, DTMF proceeding disabled: ");
 }
 
 bool TonecReceiverService::configureDTMF(unsigned ts, const LGCP::DTMFParams& params)
 {
-    if (!isOpen())
-        init();
-    if (!isOpen()) {
-        std::cerr << ext::header(this) << "configure DTMF fail: (interface not opened)" << " timeslot=" << ts
-                  << std::endl;
+    if (!reopen("configure DTMF fail: (interface not opened)", ts))
         return false;
-    }
     const LGCP::DTMFParams_threshold& threshold = params.get_threshold();
     Tonec::ConfigureRecord record;
     record.ts = static_cast<std::int32_t>(ts);
@@ -127,9 +100,7 @@ bool TonecReceiverService::enableDTMF(TonecReceiver& receiver, bool on)
     if (on ? receiver.detectorOn_ : !receiver.detectorOn_ && !receiver.dtmfEnabled_)
         return true;
     if (on) {
-        std::uint32_t id = ++lastId_;
-        if (id == 0)
-            id = lastId_ = 1;
+        const std::uint32_t id = nextId();
         Tonec::EnableRecord::Bytes bytes = Tonec::EnableRecord{ts, id}.encode();
         if (board_.ioctl(event_.getFd(), Tonec::kEnableDetector, bytes.data(), bytes.size()) < 0) {
             int error = errno;
@@ -195,13 +166,8 @@ bool TonecReceiverService::enableToneGenerator(unsigned ts, std::uint16_t freq1,
 bool TonecReceiverService::configureIVA(TonecReceiver& receiver, const LGCP::IVAParams& params)
 {
     const int ts = receiver.tonec_timeslot();
-    if (!isOpen())
-        init();
-    if (!isOpen()) {
-        std::cerr << ext::header(this) << "configure IVA fail: (interface not opened)" << " timeslot=" << ts
-                  << std::endl;
+    if (!reopen("configure IVA fail: (interface not opened)", ts))
         return false;
-    }
     Tonec::IvaConfigureRecord record{ts, params.get_det_lvl_dB().getValue()};
     Tonec::IvaConfigureRecord::Bytes bytes = record.encode();
     if (board_.ioctl(event_.getFd(), Tonec::kIvaConfigure, bytes.data(), bytes.size()) < 0) {
@@ -249,24 +215,8 @@ int TonecReceiverService::translateSelcal(TonecReceiver& receiver, const TERM::S
 
 void TonecReceiverService::OnEvent(int fd, short revents)
 {
-    if ((revents & POLLIN) == 0)
-        return;
-    for (;;) {
-        unsigned char buffer[Tonec::EventRecord::kSize];
-        ssize_t n = board_.read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            int error = errno;
-            if (error != EAGAIN && error != EWOULDBLOCK)
-                std::cerr << ext::header(this) << "fail to read from tonec: " << std::strerror(error) << std::endl;
-            return;
-        }
-        // The driver delivers whole events: anything shorter ends the turn.
-        if (n < static_cast<ssize_t>(sizeof buffer)) {
-            if (n > 0)
-                std::cerr << ext::header(this) << "fail to read from tonec: short event of " << n << " bytes"
-                          << std::endl;
-            return;
-        }
+    unsigned char buffer[Tonec::EventRecord::kSize];
+    while (readEvent(fd, revents, buffer, sizeof buffer, "tonec")) {
         const Tonec::EventRecord event = Tonec::EventRecord::decode(buffer);
         std::clog << ext::header(this) << "dtmf event: " << EventFields{event} << std::endl;
         // Looked up again for each event: a receiver may be deleted by the

@@ -14,7 +14,7 @@
 
 #include "asn1/modules/LGCP.h"
 #include "asn1/modules/TERM.h"
-#include "runtime/Event.h"
+#include "hardware/ReceiverService.h"
 
 class BoardDevice;
 
@@ -22,7 +22,7 @@ namespace Hardware {
 
 class TonecReceiver;
 
-class TonecReceiverService {
+class TonecReceiverService : public ReceiverService {
 public:
     // The process's service on the process's board, built at the first call.
     static TonecReceiverService& instance();
@@ -30,11 +30,9 @@ public:
     TonecReceiverService();
     explicit TonecReceiverService(BoardDevice& board);
     ~TonecReceiverService();
-    TonecReceiverService(const TonecReceiverService&) = delete;
-    TonecReceiverService& operator=(const TonecReceiverService&) = delete;
 
     // Opens the device and watches it for events; true when open.
-    bool init();
+    bool init() override;
 
     bool configureDTMF(unsigned ts, const LGCP::DTMFParams& params);
     // Detector on with a new id, or off; nothing when the receiver's detector
@@ -50,21 +48,12 @@ public:
     int translateSelcal(TonecReceiver& receiver, const TERM::SelcalCommand& cmd);
 
     // Reads and dispatches events until the device has none.
-    void OnEvent(int fd, short revents);
+    void OnEvent(int fd, short revents) override;
 
-    void PutHeader(std::ostream& os) const;
-
-    bool isOpen() const { return event_.IsActive(); }
-    const Event& eventForTest() const { return event_; }
-    std::uint32_t lastIdForTest() const { return lastId_; }
-    void setLastIdForTest(std::uint32_t id) { lastId_ = id; }
+    void PutHeader(std::ostream& os) const override;
 
 private:
     bool valueRequest(std::uint32_t code, unsigned ts, const char* name, const char* suffix);
-
-    BoardDevice& board_;
-    Event event_;
-    std::uint32_t lastId_ = 0;
 };
 
 } // namespace Hardware
