@@ -10,6 +10,8 @@
 #include <iostream>
 #include <utility>
 
+#include "protocol/AcceptorSupport.h"
+
 namespace Control {
 
 namespace {
@@ -47,12 +49,8 @@ bool AcceptorNet::ImplActivate()
     const int fd = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (fd >= 0)
         SetCloexec(fd, true);
-    listening.reset(fd);
-    if (fd < 0) {
-        if (verbose)
-            std::cerr << "can't create socket:" << error_text() << std::endl;
+    if (!TakeListeningSocket(listening, fd, verbose))
         return false;
-    }
     set_int(fd, SOL_SOCKET, SO_REUSEADDR, 1);
     BindSocket();
     return true;
@@ -63,25 +61,17 @@ void AcceptorNet::BindSocket()
     INet4::Addr address;
     address.Reset();
     address.SetPort(port);
-    if (::bind(listening.get(), address.sa(), sizeof address) != 0) {
-        if (verbose)
-            std::cerr << "can't bind to socket: \"" << error_text() << "\" " << " waiting..." << std::endl;
+    switch (BindAndListen(listening, address.sa(), sizeof address, verbose)) {
+    case ListenResult::Listening:
+        listen_event.Schedule(listening, POLLIN);
+        break;
+    case ListenResult::BindFailed:
         bind_timer.set(bind_retry_ms, &AcceptorNet::OnTimeout, this);
-        return;
-    }
-    if (::listen(listening.get(), 1) != 0) {
-        if (verbose)
-            std::cerr << "can't listen socket: " << error_text() << std::endl;
+        break;
+    case ListenResult::Failed:
         Deactivate();
-        return;
+        break;
     }
-    if (!listening.NonBlock()) {
-        if (verbose)
-            std::cerr << "can't set socket to non block mode: " << error_text() << std::endl;
-        Deactivate();
-        return;
-    }
-    listen_event.Schedule(listening, POLLIN);
 }
 
 void AcceptorNet::OnTimeout(Timer*)
@@ -109,19 +99,11 @@ void AcceptorNet::OnSocketEvent(int, short events)
         Fd accepted(::accept4(listening.get(), peer.sa(), &size, SOCK_CLOEXEC));
         if (!accepted)
             break;
-        if (GetState() == State::Connected) {
-            if (verbose)
-                std::cerr << "refuse connection from " << peer << std::endl;
+        const Admission admission = AdmitConnection(GetState(), accepted, peer, verbose);
+        if (admission == Admission::Refused)
             ImplRefuseConnection();
+        if (admission != Admission::Taken)
             continue;   // closed here
-        }
-        if (!accepted.NonBlock()) {
-            if (verbose)
-                std::cerr << "can't set socket to non block mode: " << error_text() << std::endl;
-            continue;
-        }
-        if (verbose)
-            std::cout << "new connection from " << peer << std::endl;
         ServiceNet::Connected(accepted, peer);
         // Taken only when the service was not still reporting a close: an
         // ignored connection is closed here, so its peer is not left hanging.

@@ -12,6 +12,8 @@
 #include <iostream>
 #include <utility>
 
+#include "protocol/AcceptorSupport.h"
+
 namespace Control {
 
 namespace {
@@ -72,12 +74,8 @@ AcceptorUnix::AcceptorUnix(const std::string& socket_path) : path(socket_path)
 bool AcceptorUnix::ImplActivate()
 {
     const int fd = unix_socket();
-    listening.reset(fd);
-    if (fd < 0) {
-        if (verbose)
-            std::cerr << "can't create socket:" << error_text() << std::endl;
+    if (!TakeListeningSocket(listening, fd, verbose))
         return false;
-    }
     BindSocket();
     return true;
 }
@@ -87,25 +85,17 @@ void AcceptorUnix::BindSocket()
     // A socket file left behind by an earlier run would make bind fail.
     ::unlink(path.c_str());
     sockaddr_un address = unix_address(path);
-    if (::bind(listening.get(), sa(address), sizeof address) != 0) {
-        if (verbose)
-            std::cerr << "can't bind to socket: \"" << error_text() << "\" " << " waiting..." << std::endl;
+    switch (BindAndListen(listening, sa(address), sizeof address, verbose)) {
+    case ListenResult::Listening:
+        listen_event.Schedule(listening, POLLIN);
+        break;
+    case ListenResult::BindFailed:
         bind_timer.set(bind_retry_ms, &AcceptorUnix::OnTimeout, this);
-        return;
-    }
-    if (::listen(listening.get(), 1) != 0) {
-        if (verbose)
-            std::cerr << "can't listen socket: " << error_text() << std::endl;
+        break;
+    case ListenResult::Failed:
         Deactivate();
-        return;
+        break;
     }
-    if (!listening.NonBlock()) {
-        if (verbose)
-            std::cerr << "can't set socket to non block mode: " << error_text() << std::endl;
-        Deactivate();
-        return;
-    }
-    listen_event.Schedule(listening, POLLIN);
 }
 
 void AcceptorUnix::OnTimeout(Timer*)
@@ -134,19 +124,11 @@ void AcceptorUnix::OnSocketEvent(int, short events)
         if (!accepted)
             break;
         const std::string name = peer_path(peer, size);
-        if (GetState() == State::Connected) {
-            if (verbose)
-                std::cerr << "refuse connection from " << name << std::endl;
+        const Admission admission = AdmitConnection(GetState(), accepted, name, verbose);
+        if (admission == Admission::Refused)
             ImplRefuseConnection();
+        if (admission != Admission::Taken)
             continue;   // closed here
-        }
-        if (!accepted.NonBlock()) {
-            if (verbose)
-                std::cerr << "can't set socket to non block mode: " << error_text() << std::endl;
-            continue;
-        }
-        if (verbose)
-            std::cout << "new connection from " << name << std::endl;
         ServiceUnix::Connected(accepted, name);
         // An ignored connection (a close still being reported) is closed here.
         if (GetState() == State::Connected)

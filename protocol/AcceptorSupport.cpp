@@ -1,0 +1,44 @@
+#include "protocol/AcceptorSupport.h"
+
+namespace Control {
+
+namespace {
+
+const char* error_text()
+{
+    return std::strerror(errno);
+}
+
+} // namespace
+
+bool TakeListeningSocket(Fd& listening, int fd, bool verbose)
+{
+    listening.reset(fd);
+    if (fd >= 0)
+        return true;
+    if (verbose)
+        std::cerr << "can't create socket:" << error_text() << std::endl;
+    return false;
+}
+
+ListenResult BindAndListen(const Fd& listening, const sockaddr* address, socklen_t size, bool verbose)
+{
+    if (::bind(listening.get(), address, size) != 0) {
+        if (verbose)
+            std::cerr << "can't bind to socket: \"" << error_text() << "\" " << " waiting..." << std::endl;
+        return ListenResult::BindFailed;
+    }
+    if (::listen(listening.get(), 1) != 0) {
+        if (verbose)
+            std::cerr << "can't listen socket: " << error_text() << std::endl;
+        return ListenResult::Failed;
+    }
+    if (!listening.NonBlock()) {
+        if (verbose)
+            std::cerr << "can't set socket to non block mode: " << error_text() << std::endl;
+        return ListenResult::Failed;
+    }
+    return ListenResult::Listening;
+}
+
+} // namespace Control

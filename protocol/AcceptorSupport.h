@@ -1,0 +1,49 @@
+#pragma once
+// What the TCP and Unix-domain acceptors share: taking a new listening
+// socket, binding and listening on it, and deciding on each accepted
+// connection. Each says why it failed when verbose, in the acceptors' words.
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+#include "protocol/ControlService.h"
+#include "runtime/Fd.h"
+
+namespace Control {
+
+// Makes fd the listening socket; false (with "can't create socket:") when fd
+// is no socket.
+bool TakeListeningSocket(Fd& listening, int fd, bool verbose);
+
+// How binding and listening ended.
+enum class ListenResult { Listening, BindFailed, Failed };
+
+// Binds to address, listens with a backlog of one and sets non-blocking mode.
+ListenResult BindAndListen(const Fd& listening, const sockaddr* address, socklen_t size, bool verbose);
+
+// What becomes of an accepted connection.
+enum class Admission { Refused, Dropped, Taken };
+
+// A further connection while one lasts is refused; one that cannot be made
+// non-blocking is dropped; the peer is named as operator<< prints it.
+template <class Peer>
+Admission AdmitConnection(Service::State::Type state, const Fd& accepted, const Peer& peer, bool verbose)
+{
+    if (state == Service::State::Connected) {
+        if (verbose)
+            std::cerr << "refuse connection from " << peer << std::endl;
+        return Admission::Refused;
+    }
+    if (!accepted.NonBlock()) {
+        if (verbose)
+            std::cerr << "can't set socket to non block mode: " << std::strerror(errno) << std::endl;
+        return Admission::Dropped;
+    }
+    if (verbose)
+        std::cout << "new connection from " << peer << std::endl;
+    return Admission::Taken;
+}
+
+} // namespace Control
