@@ -1,8 +1,5 @@
 #include "hardware/SimDsp.h"
 
-#include <sys/socket.h>
-
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -36,16 +33,6 @@ std::uint32_t SimDsp::Channel::idOf(std::uint32_t function) const
 SimDsp& SimDsp::of(const SimBoard& board)
 {
     return static_cast<SimDsp&>(*board.driver("/dev/dsp"));
-}
-
-void SimDsp::opened(SimOpenFile& file)
-{
-    opens_.push_back(&file);
-}
-
-void SimDsp::closed(SimOpenFile& file)
-{
-    opens_.erase(std::remove(opens_.begin(), opens_.end(), &file), opens_.end());
 }
 
 const SimDsp::Channel& SimDsp::channel(int ts) const
@@ -174,16 +161,6 @@ bool SimDsp::flags(int ts, std::uint32_t flags, std::uint32_t mask)
 
 bool SimDsp::sendEvent(const Dsp::EventRecord& event)
 {
-    Dsp::EventRecord::Bytes bytes = event.encode();
-    return sendBytes(std::vector<unsigned char>(bytes.begin(), bytes.end()));
-}
-
-bool SimDsp::sendBytes(const std::vector<unsigned char>& bytes)
-{
-    bool all = !opens_.empty();
-    for (SimOpenFile* file : opens_)
-        all = ::send(file->peer, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT)
-                == static_cast<ssize_t>(bytes.size())
-            && all;
-    return all;
+    const Dsp::EventRecord::Bytes bytes = event.encode();
+    return sendBytes(bytes.data(), bytes.size());
 }

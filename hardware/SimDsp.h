@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "hardware/DspRecords.h"
-#include "hardware/SimDriver.h"
+#include "hardware/SimEventDriver.h"
 
 class SimBoard;
 
-class SimDsp : public SimDriver {
+class SimDsp : public SimEventDriver {
 public:
     static constexpr int kTimeSlots = 8192;
 
@@ -53,8 +53,6 @@ public:
     // The driver the board registered for "/dev/dsp".
     static SimDsp& of(const SimBoard& board);
 
-    void opened(SimOpenFile& file) override;
-    void closed(SimOpenFile& file) override;
     int ioctl(SimOpenFile& file, std::uint32_t code, unsigned char* record, std::size_t size,
               int& error) override;
     int ioctlValue(SimOpenFile& file, std::uint32_t code, long value, int& error) override;
@@ -74,7 +72,6 @@ public:
     // Sends the event as it is; false when there is no open or some open
     // could not take it.
     bool sendEvent(const Dsp::EventRecord& event);
-    bool sendBytes(const std::vector<unsigned char>& bytes);
 
     void reset() { channels_.clear(); }
 
@@ -83,6 +80,5 @@ private:
     int configure(const Dsp::ConfigureRecord& record, int& error);
 
     std::map<std::int32_t, Channel> channels_;
-    std::vector<SimOpenFile*> opens_;
     int vadVersion_ = 2;
 };

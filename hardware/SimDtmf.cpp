@@ -1,8 +1,5 @@
 #include "hardware/SimDtmf.h"
 
-#include <sys/socket.h>
-
-#include <algorithm>
 #include <cerrno>
 
 #include "hardware/SimBoard.h"
@@ -10,16 +7,6 @@
 SimDtmf& SimDtmf::of(const SimBoard& board)
 {
     return static_cast<SimDtmf&>(*board.driver("/dev/dtmf"));
-}
-
-void SimDtmf::opened(SimOpenFile& file)
-{
-    opens_.push_back(&file);
-}
-
-void SimDtmf::closed(SimOpenFile& file)
-{
-    opens_.erase(std::remove(opens_.begin(), opens_.end(), &file), opens_.end());
 }
 
 const SimDtmf::Channel& SimDtmf::channel(int ts) const
@@ -122,16 +109,6 @@ bool SimDtmf::detect(int ts, std::int32_t code, std::int32_t timestamp)
 
 bool SimDtmf::sendEvent(const Tonec::EventRecord& event)
 {
-    Tonec::EventRecord::Bytes bytes = event.encode();
-    return sendBytes(std::vector<unsigned char>(bytes.begin(), bytes.end()));
-}
-
-bool SimDtmf::sendBytes(const std::vector<unsigned char>& bytes)
-{
-    bool all = !opens_.empty();
-    for (SimOpenFile* file : opens_)
-        all = ::send(file->peer, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT)
-                == static_cast<ssize_t>(bytes.size())
-            && all;
-    return all;
+    const Tonec::EventRecord::Bytes bytes = event.encode();
+    return sendBytes(bytes.data(), bytes.size());
 }

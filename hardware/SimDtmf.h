@@ -14,12 +14,12 @@
 #include <map>
 #include <vector>
 
-#include "hardware/SimDriver.h"
+#include "hardware/SimEventDriver.h"
 #include "hardware/TonecRecords.h"
 
 class SimBoard;
 
-class SimDtmf : public SimDriver {
+class SimDtmf : public SimEventDriver {
 public:
     static constexpr int kTimeSlots = 8192;
 
@@ -43,8 +43,6 @@ public:
     // The driver the board registered for "/dev/dtmf".
     static SimDtmf& of(const SimBoard& board);
 
-    void opened(SimOpenFile& file) override;
-    void closed(SimOpenFile& file) override;
     int ioctl(SimOpenFile& file, std::uint32_t code, unsigned char* record, std::size_t size,
               int& error) override;
     int ioctlValue(SimOpenFile& file, std::uint32_t code, long value, int& error) override;
@@ -58,8 +56,6 @@ public:
     // Sends the event as it is; false when there is no open or some open
     // could not take it.
     bool sendEvent(const Tonec::EventRecord& event);
-    // Sends raw bytes (a short or long record); false as for sendEvent.
-    bool sendBytes(const std::vector<unsigned char>& bytes);
 
     // Every time slot back to all off.
     void reset() { channels_.clear(); }
@@ -68,5 +64,4 @@ private:
     static bool valid(std::int32_t ts) { return ts >= 0 && ts < kTimeSlots; }
 
     std::map<std::int32_t, Channel> channels_;
-    std::vector<SimOpenFile*> opens_;
 };
