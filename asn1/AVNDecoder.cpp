@@ -103,6 +103,27 @@ bool AVNDecoder::readWord(std::string& word, char alsoEnd)
     return !word.empty();
 }
 
+template <class ReadElement>
+bool AVNDecoder::readElements(ReadElement readElement)
+{
+    skipBlanks(strm);
+    if (strm.peek() == '}') {
+        strm.get();
+        return true;
+    }
+    for (;;) {
+        if (!readElement())
+            return false;
+        char c = 0;
+        if (!nextChar(c))
+            return false;
+        if (c == '}')
+            return true;
+        if (c != ',')
+            return false;
+    }
+}
+
 bool AVNDecoder::readQuotedDigits(char suffix, std::string& digits)
 {
     if (!expect('\''))
@@ -272,12 +293,7 @@ bool AVNDecoder::do_visit(BMPString& value)
     if (!expect('{'))
         return false;
     value.clear();
-    skipBlanks(strm);
-    if (strm.peek() == '}') {
-        strm.get();
-        return true;
-    }
-    for (;;) {
+    return readElements([&] {
         std::uint32_t quad[4];
         if (!expect('{'))
             return false;
@@ -288,14 +304,8 @@ bool AVNDecoder::do_visit(BMPString& value)
         if (quad[0] != 0 || quad[1] != 0 || !expect('}'))
             return false;
         value.push_back(static_cast<wchar_t>(quad[2] << 8 | quad[3]));
-        char c = 0;
-        if (!nextChar(c))
-            return false;
-        if (c == '}')
-            return true;
-        if (c != ',')
-            return false;
-    }
+        return true;
+    });
 }
 
 bool AVNDecoder::do_visit(GeneralizedTime& value)
@@ -328,23 +338,10 @@ bool AVNDecoder::do_visit(SEQUENCE_OF_Base& value)
     if (!expect('{'))
         return false;
     value.clear();
-    skipBlanks(strm);
-    if (strm.peek() == '}') {
-        strm.get();
-        return true;
-    }
-    for (;;) {
+    return readElements([&] {
         value.resize(value.size() + 1);
-        if (!value.container.back()->accept(*this))
-            return false;
-        char c = 0;
-        if (!nextChar(c))
-            return false;
-        if (c == '}')
-            return true;
-        if (c != ',')
-            return false;
-    }
+        return value.container.back()->accept(*this);
+    });
 }
 
 bool AVNDecoder::do_visit(OpenData& value)

@@ -64,6 +64,10 @@ private:
     bool readQuotedDigits(char suffix, std::string& digits);
     // Text between double quotes, taken as it is.
     bool readQuotedText(std::string& text);
+    // After an opening brace: "}" or "element, ... }", each element read by
+    // readElement(); false when one fails or the punctuation is another.
+    template <class ReadElement>
+    bool readElements(ReadElement readElement);
     // One field whose name is the top word: reads its value and what follows.
     VisitSeqResult readField(SEQUENCE& seq, std::size_t fieldIndex);
 

@@ -136,7 +136,8 @@ bool BERDecoder::do_visit(OBJECT_IDENTIFIER& value)
     return contents(value, p, n) && value.decodeCommon(p, p + n);
 }
 
-bool BERDecoder::do_visit(OCTET_STRING& value)
+template <class Text>
+bool BERDecoder::assignContents(Text& value)
 {
     const char* p;
     std::uint32_t n;
@@ -144,6 +145,11 @@ bool BERDecoder::do_visit(OCTET_STRING& value)
         return false;
     value.assign(p, p + n);
     return true;
+}
+
+bool BERDecoder::do_visit(OCTET_STRING& value)
+{
+    return assignContents(value);
 }
 
 bool BERDecoder::do_visit(BIT_STRING& value)
@@ -162,12 +168,7 @@ bool BERDecoder::do_visit(BIT_STRING& value)
 
 bool BERDecoder::do_visit(AbstractString& value)
 {
-    const char* p;
-    std::uint32_t n;
-    if (!contents(value, p, n))
-        return false;
-    value.assign(p, p + n);
-    return true;
+    return assignContents(value);
 }
 
 bool BERDecoder::do_visit(BMPString& value)

@@ -57,6 +57,9 @@ private:
     bool valueHeader(const AbstractData& value, Header& header);
     // The contents of a primitive value: their start, and the position moved past them.
     bool contents(const AbstractData& value, const char*& start, std::uint32_t& length);
+    // The contents taken as the value's octets.
+    template <class Text>
+    bool assignContents(Text& value);
     bool decodeSigned(const AbstractData& value, std::uint32_t& out);
     // One SEQUENCE field whose tag may come next.
     VisitSeqResult field(SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber);
