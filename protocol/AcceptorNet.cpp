@@ -36,12 +36,7 @@ AcceptorNet::AcceptorNet(int port, bool verbose_flag) : port(static_cast<std::ui
 
 std::uint16_t AcceptorNet::GetBoundPort() const
 {
-    INet4::Addr address;
-    address.Reset();
-    socklen_t size = sizeof address;
-    if (!listen_event.IsActive() || ::getsockname(listening.get(), address.sa(), &size) != 0)
-        return 0;
-    return address.GetPort();
+    return listen_event.IsActive() ? INet4::BoundPort(listening.get()) : 0;
 }
 
 bool AcceptorNet::ImplActivate()

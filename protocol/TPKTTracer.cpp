@@ -9,6 +9,7 @@
 #include <iostream>
 #include <iterator>
 
+#include "protocol/AcceptorSupport.h"
 #include "runtime/Fd.h"
 #include "runtime/INet4Addr.h"
 
@@ -24,8 +25,7 @@ bool TPKTTracer::Listen(unsigned short port)
     INet4::Addr address;
     address.Reset();
     address.SetPort(port);
-    if (::bind(socket.get(), address.sa(), sizeof address) != 0 || ::listen(socket.get(), 1) != 0 ||
-        !socket.NonBlock())
+    if (Control::BindAndListen(socket, address.sa(), sizeof address, false) != Control::ListenResult::Listening)
         return false;
     listen_event.Bind("TPKTTracer::OnEvent", &TPKTTracer::OnEvent, this);
     listen_event.Schedule(socket, POLLIN);
@@ -34,12 +34,7 @@ bool TPKTTracer::Listen(unsigned short port)
 
 std::uint16_t TPKTTracer::GetPort() const
 {
-    INet4::Addr address;
-    address.Reset();
-    socklen_t size = sizeof address;
-    if (!listen_event.IsActive() || ::getsockname(listen_event.getFd(), address.sa(), &size) != 0)
-        return 0;
-    return address.GetPort();
+    return listen_event.IsActive() ? INet4::BoundPort(listen_event.getFd()) : 0;
 }
 
 void TPKTTracer::OnEvent(int fd, short events)

@@ -77,4 +77,14 @@ std::vector<char> Addr::GetVector() const
     return std::vector<char>(bytes, bytes + 4);
 }
 
+std::uint16_t BoundPort(int fd)
+{
+    Addr address;
+    address.Reset();
+    socklen_t size = sizeof address;
+    if (::getsockname(fd, address.sa(), &size) != 0)
+        return 0;
+    return address.GetPort();
+}
+
 } // namespace INet4

@@ -47,6 +47,9 @@ struct Addr : sockaddr_in
 
 static_assert(sizeof(Addr) == 16, "INet4::Addr must be a sockaddr_in");
 
+// The port the socket fd is bound to; 0 when it cannot be read.
+std::uint16_t BoundPort(int fd);
+
 inline std::ostream& operator<<(std::ostream& os, const Addr& a)
 {
     a.Put(os);
