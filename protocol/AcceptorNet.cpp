@@ -89,9 +89,7 @@ void AcceptorNet::OnSocketEvent(int, short events)
     // which ends the loop at the next accept.
     for (;;) {
         INet4::Addr peer;
-        peer.Reset();
-        socklen_t size = sizeof peer;
-        Fd accepted(::accept4(listening.get(), peer.sa(), &size, SOCK_CLOEXEC));
+        Fd accepted = AcceptConnection(listening.get(), peer);
         if (!accepted)
             break;
         const Admission admission = AdmitConnection(GetState(), accepted, peer, verbose);

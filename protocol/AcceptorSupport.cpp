@@ -21,6 +21,13 @@ bool TakeListeningSocket(Fd& listening, int fd, bool verbose)
     return false;
 }
 
+Fd AcceptConnection(int listening, INet4::Addr& peer)
+{
+    peer.Reset();
+    socklen_t size = sizeof peer;
+    return Fd(::accept4(listening, peer.sa(), &size, SOCK_CLOEXEC));
+}
+
 ListenResult BindAndListen(const Fd& listening, const sockaddr* address, socklen_t size, bool verbose)
 {
     if (::bind(listening.get(), address, size) != 0) {

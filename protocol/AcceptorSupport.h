@@ -10,12 +10,17 @@
 
 #include "protocol/ControlService.h"
 #include "runtime/Fd.h"
+#include "runtime/INet4Addr.h"
 
 namespace Control {
 
 // Makes fd the listening socket; false (with "can't create socket:") when fd
 // is no socket.
 bool TakeListeningSocket(Fd& listening, int fd, bool verbose);
+
+// The next pending connection on a listening socket, close-on-exec, with
+// its peer's address; an invalid Fd when there is none.
+Fd AcceptConnection(int listening, INet4::Addr& peer);
 
 // How binding and listening ended.
 enum class ListenResult { Listening, BindFailed, Failed };

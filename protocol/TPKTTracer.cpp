@@ -43,9 +43,7 @@ void TPKTTracer::OnEvent(int fd, short events)
         return;
     for (;;) {
         INet4::Addr peer;
-        peer.Reset();
-        socklen_t size = sizeof peer;
-        const Fd accepted(::accept4(fd, peer.sa(), &size, SOCK_CLOEXEC));
+        const Fd accepted = Control::AcceptConnection(fd, peer);
         if (!accepted)
             break;
         std::clog << "ACP connection open from " << peer << std::endl;
