@@ -100,21 +100,17 @@ bool AbstractString::legalCharacter(char c) const
 
 std::size_t AbstractString::first_illegal_at() const
 {
-    for (std::size_t i = 0; i < size(); ++i) {
-        if (!legalCharacter((*this)[i]))
-            return i;
-    }
-    return size();
+    return firstIllegalAt(*this);
 }
 
 bool AbstractString::isValid() const
 {
-    return sizeValid(*this, static_cast<std::uint32_t>(size()), false) && first_illegal_at() == size();
+    return stringValid(*this, false);
 }
 
 bool AbstractString::isStrictlyValid() const
 {
-    return sizeValid(*this, static_cast<std::uint32_t>(size()), true) && first_illegal_at() == size();
+    return stringValid(*this, true);
 }
 
 } // namespace ASN1

@@ -34,21 +34,17 @@ bool BMPString::legalCharacter(wchar_t c) const
 
 std::size_t BMPString::first_illegal_at() const
 {
-    for (std::size_t i = 0; i < size(); ++i) {
-        if (!legalCharacter((*this)[i]))
-            return i;
-    }
-    return size();
+    return firstIllegalAt(*this);
 }
 
 bool BMPString::isValid() const
 {
-    return sizeValid(*this, static_cast<std::uint32_t>(size()), false) && first_illegal_at() == size();
+    return stringValid(*this, false);
 }
 
 bool BMPString::isStrictlyValid() const
 {
-    return sizeValid(*this, static_cast<std::uint32_t>(size()), true) && first_illegal_at() == size();
+    return stringValid(*this, true);
 }
 
 AbstractData* BMPString::do_clone() const

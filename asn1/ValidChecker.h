@@ -4,6 +4,7 @@
 // value within the root. A visit returns true when the value and all its
 // components pass. Bounds are compared as the PER encoder compares them:
 // signed when the lower bound is negative, unsigned otherwise.
+#include <cstddef>
 #include <cstdint>
 
 #include "asn1/PrimitiveChecker.h"
@@ -52,6 +53,24 @@ bool sizeBelowUpper(const ConstrainedObject& object, std::uint32_t size, bool st
 inline bool sizeValid(const ConstrainedObject& object, std::uint32_t size, bool strict)
 {
     return sizeAboveLower(object, size) && sizeBelowUpper(object, size, strict);
+}
+
+// The character strings' rules: the first character the type does not
+// allow (size() when none), and the size valid with every character allowed.
+template <class String>
+std::size_t firstIllegalAt(const String& text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!text.legalCharacter(text[i]))
+            return i;
+    }
+    return text.size();
+}
+
+template <class String>
+bool stringValid(const String& text, bool strict)
+{
+    return sizeValid(text, static_cast<std::uint32_t>(text.size()), strict) && text.first_illegal_at() == text.size();
 }
 
 } // namespace ASN1
