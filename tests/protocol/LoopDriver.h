@@ -5,9 +5,8 @@
 
 #include <chrono>
 #include <functional>
-#include <iostream>
-#include <sstream>
 
+#include "runtime/LoopFixture.h"
 #include "runtime/Multiplexer.h"
 
 namespace looptest {
@@ -39,20 +38,5 @@ inline bool runUntil(const std::function<bool()>& done, int limit_ms = 3000,
     multiplexer.setPollForTest(nullptr);
     return done();
 }
-
-// Replaces a stream's buffer for the scope.
-class Capture
-{
-public:
-    explicit Capture(std::ostream& stream) : stream(stream), old(stream.rdbuf(text.rdbuf())) {}
-    ~Capture() { stream.rdbuf(old); }
-    std::string str() const { return text.str(); }
-    void clear() { text.str(""); }
-
-private:
-    std::ostream& stream;
-    std::ostringstream text;
-    std::streambuf* old;
-};
 
 } // namespace looptest
