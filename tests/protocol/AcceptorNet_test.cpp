@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -22,37 +21,15 @@ using looptest::runUntil;
 namespace {
 
 // A controller: a plain TCP client on the loopback.
-struct Client
+struct Client : looptest::Peer
 {
-    explicit Client(std::uint16_t port)
+    explicit Client(std::uint16_t port) : Peer(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
     {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         INet4::Addr a;
         a.Reset();
         a.Assign("127.0.0.1", nullptr);
         a.SetPort(port);
         EXPECT_EQ(::connect(fd, a.sa(), sizeof a), 0);
-        ::fcntl(fd, F_SETFL, O_NONBLOCK);
-    }
-    ~Client() { close(); }
-    void close()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-    void send(const std::string& bytes) { ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), (ssize_t)bytes.size()); }
-    // Reads what is there; true once the server has closed.
-    bool pump()
-    {
-        char buffer[65536];
-        for (;;) {
-            ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-            if (n > 0)
-                received.append(buffer, n);
-            else
-                return n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
-        }
     }
     std::uint16_t local_port() const
     {
@@ -61,9 +38,6 @@ struct Client
         ::getsockname(fd, a.sa(), &size);
         return a.GetPort();
     }
-
-    int fd;
-    std::string received;
 };
 
 int keepalive(int fd, int option)
@@ -97,8 +71,7 @@ protected:
     // Moves the loop clock and runs a turn so that due timers fire.
     void advance(int ms)
     {
-        Mux::g_tv_time.sec += ms / 1000;
-        Mux::g_tv_time.usec += (ms % 1000) * 1000;
+        looptest::advance(ms);
         runUntil([] { return false; }, 30);
     }
     bool connected() { return acceptor.GetState() == Control::Service::State::Connected; }

@@ -17,7 +17,6 @@ using looptest::count;
 using looptest::frame;
 using looptest::Peer;
 using looptest::runUntil;
-using looptest::step;
 using looptest::User;
 
 namespace {
@@ -93,7 +92,7 @@ protected:
     // Moves the clock by ms; a retry that falls due makes its attempt.
     void advance(unsigned ms)
     {
-        step(ms);
+        looptest::advance(ms);
         multiplexer.timers_schedule();
         settle();
     }

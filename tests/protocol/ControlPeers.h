@@ -1,6 +1,6 @@
 #pragma once
 // Test peers of the control services: a TPKT frame builder, a recording
-// user, a plain socket end that sends and collects bytes, and a clock step.
+// user and a plain socket end that sends and collects bytes.
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -74,17 +74,6 @@ struct Peer
     int fd;
     std::string received;
 };
-
-// Moves the loop clock by ms.
-inline void step(unsigned ms)
-{
-    Mux::g_tv_time.sec += static_cast<std::int32_t>(ms / 1000);
-    Mux::g_tv_time.usec += static_cast<std::int32_t>(ms % 1000) * 1000;
-    if (Mux::g_tv_time.usec >= 1000000) {
-        Mux::g_tv_time.usec -= 1000000;
-        ++Mux::g_tv_time.sec;
-    }
-}
 
 inline int count(const std::string& text, const std::string& needle)
 {

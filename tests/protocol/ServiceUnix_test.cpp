@@ -22,7 +22,6 @@ using looptest::count;
 using looptest::frame;
 using looptest::Peer;
 using looptest::runUntil;
-using looptest::step;
 using looptest::User;
 using State = Control::Service::State;
 
@@ -88,7 +87,7 @@ protected:
     // Moves the clock by ms and runs what falls due.
     void advance(unsigned ms)
     {
-        step(ms);
+        looptest::advance(ms);
         multiplexer.timers_schedule();
     }
 
