@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "protocol/Tpkt_protocol.h"
+#include "runtime/LoopFixture.h"
 #include "runtime/Multiplexer.h"
 #include "runtime/Mux.h"
 
@@ -68,8 +69,7 @@ protected:
     }
     void advance(int ms)
     {
-        Mux::g_tv_time.sec += ms / 1000;
-        Mux::g_tv_time.usec += (ms % 1000) * 1000;
+        looptest::advance(ms);
         multiplexer.timers_schedule();
     }
 
