@@ -14,24 +14,12 @@ namespace {
 
 std::vector<char> ber(const AbstractData& value, bool* ok = nullptr)
 {
-    CoderEnv env(CoderEnv::ber_encoding);
-    std::vector<char> out;
-    const bool result = encode(value, &env, std::back_inserter(out));
-    if (ok != nullptr)
-        *ok = result;
-    else
-        EXPECT_TRUE(result);
-    return out;
+    return per(value, ok, CoderEnv::ber_encoding);
 }
 
-// Decodes from a buffer of exactly the input's size.
 bool unber(const std::vector<char>& input, AbstractData& value)
 {
-    std::vector<char> exact(input);
-    exact.shrink_to_fit();
-    CoderEnv env(CoderEnv::ber_encoding);
-    const char* begin = exact.empty() ? nullptr : exact.data();
-    return decode(begin, begin + exact.size(), &env, value, true);
+    return unper(input, value, true, CoderEnv::ber_encoding);
 }
 
 void expectRoundTrip(const AbstractData& value)

@@ -27,10 +27,12 @@ inline std::string hex(const std::vector<char>& bytes)
     return text;
 }
 
-// Aligned PER through the entry point; empty with ok false on failure.
-inline std::vector<char> per(const ASN1::AbstractData& value, bool* ok = nullptr)
+// Through the entry point in the given rule (aligned PER by default);
+// empty with ok false on failure.
+inline std::vector<char> per(const ASN1::AbstractData& value, bool* ok = nullptr,
+                             std::int32_t rule = ASN1::CoderEnv::per_encoding)
 {
-    ASN1::CoderEnv env;
+    ASN1::CoderEnv env(rule);
     std::vector<char> out;
     const bool result = ASN1::encode(value, &env, std::back_inserter(out));
     if (ok != nullptr)
@@ -40,11 +42,12 @@ inline std::vector<char> per(const ASN1::AbstractData& value, bool* ok = nullptr
 
 // Decodes from a buffer of exactly the input's size, so that the sanitizer
 // sees any read past its end.
-inline bool unper(const std::vector<char>& input, ASN1::AbstractData& value, bool defer = true)
+inline bool unper(const std::vector<char>& input, ASN1::AbstractData& value, bool defer = true,
+                  std::int32_t rule = ASN1::CoderEnv::per_encoding)
 {
     std::vector<char> exact(input);
     exact.shrink_to_fit();
-    ASN1::CoderEnv env;
+    ASN1::CoderEnv env(rule);
     const char* begin = exact.empty() ? nullptr : exact.data();
     return ASN1::decode(begin, begin + exact.size(), &env, value, defer);
 }
