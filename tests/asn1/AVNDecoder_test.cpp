@@ -21,30 +21,15 @@ void expectReadsBack(const AbstractData& value)
     EXPECT_EQ(copy->compare(value), 0) << text << "\nread back as\n" << copy->asValueNotation();
 }
 
-Demo::Message workedExample()
-{
-    Demo::Message msg;
-    msg.includeOptionalField(Demo::Message::e_seq, 0);
-    msg.set_seq(7);
-    msg.includeOptionalField(Demo::Message::e_slot, 1);
-    msg.set_slot(12);
-    Demo::TonecEvent& event = msg.get_pdu().set_signal().set_tonec();
-    event.set_timestamp(1000);
-    event.get_event().set_dtmf(5);
-    return msg;
-}
-
 const NameEntry colourNames[] = {{-1, "none"}, {2, "red"}, {7, "blue"}};
 const IntegerWithNamedNumber::InfoType colourInfo = {
     {{&IntegerWithNamedNumber::create, 2}, Unconstrained, 0, NoUpperLimit}, colourNames, 3};
-
-const ConstrainedObject::InfoType wordInfo = {{&INTEGER::create, 2}, FixedConstraint, 0, 4294967295u};
 
 } // namespace
 
 TEST(AVNDecoder, MessagesReadBackEqual)
 {
-    Demo::Message msg = workedExample();
+    Demo::Message msg = Demo::toneMessage();
     expectReadsBack(msg);
     msg.removeOptionalField(Demo::Message::e_seq);
     expectReadsBack(msg);
@@ -92,7 +77,7 @@ TEST(AVNDecoder, PrimitiveKindsReadBackEqual)
     expectReadsBack(BOOLEAN(false));
     for (std::int32_t v : {0, -1, 2147483647, -2147483647 - 1}) {
         expectReadsBack(INTEGER(v, &INTEGER::theInfo));
-        expectReadsBack(INTEGER(v, &wordInfo));
+        expectReadsBack(INTEGER(v, &Demo::wordInfo));
     }
     OBJECT_IDENTIFIER oid;
     expectReadsBack(oid);
@@ -171,7 +156,7 @@ TEST(AVNDecoder, StringForms)
 TEST(AVNDecoder, NumbersAndNames)
 {
     INTEGER plain;
-    INTEGER word(&wordInfo);
+    INTEGER word(&Demo::wordInfo);
     ASSERT_TRUE(word.setFromValueNotation("4294967295"));
     EXPECT_EQ(word.getUnsignedValue(), 4294967295u);
     EXPECT_FALSE(word.setFromValueNotation("4294967296"));
@@ -277,13 +262,13 @@ TEST(AVNDecoder, SequenceFieldRules)
 TEST(AVNDecoder, StreamOperator)
 {
     // Values follow one another on one stream.
-    std::istringstream strm(workedExample().asValueNotation() + "\n'01'H  ptGSM=3");
+    std::istringstream strm(Demo::toneMessage().asValueNotation() + "\n'01'H  ptGSM=3");
     Demo::Message msg;
     OCTET_STRING octetString;
     Demo::Payload payload;
     strm >> msg >> octetString >> payload;
     ASSERT_FALSE(strm.fail());
-    EXPECT_EQ(msg.compare(workedExample()), 0);
+    EXPECT_EQ(msg.compare(Demo::toneMessage()), 0);
     EXPECT_EQ(hex(octetString), hex(octets({1})));
     EXPECT_EQ(payload.getValue(), Demo::Payload::ptGSM);
     EXPECT_EQ(msg.get_from(strm), std::ios_base::failbit);
@@ -308,8 +293,8 @@ TEST(AVNDecoder, StreamOperator)
     // The value-notation rule of the entry points.
     CoderEnv avn(CoderEnv::avn_encoding);
     std::vector<char> text;
-    ASSERT_TRUE(encode(workedExample(), &avn, std::back_inserter(text)));
+    ASSERT_TRUE(encode(Demo::toneMessage(), &avn, std::back_inserter(text)));
     Demo::Message decoded;
     ASSERT_TRUE(decode(text.data(), text.data() + text.size(), &avn, decoded, true));
-    EXPECT_EQ(decoded.compare(workedExample()), 0);
+    EXPECT_EQ(decoded.compare(Demo::toneMessage()), 0);
 }

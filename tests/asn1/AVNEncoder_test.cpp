@@ -32,20 +32,11 @@ const char* const outerNames[] = {"inner", "list"};
 const SEQUENCE::InfoType outerInfo = {
     {&SEQUENCE::create, 16}, false, outerFields, outerIds, 2, 0, 0, nullptr, nullptr, outerNames};
 
-const ConstrainedObject::InfoType wordInfo = {{&INTEGER::create, 2}, FixedConstraint, 0, 4294967295u};
-
 } // namespace
 
 TEST(AVNEncoder, WorkedExampleLineForLine)
 {
-    Demo::Message msg;
-    msg.includeOptionalField(Demo::Message::e_seq, 0);
-    msg.set_seq(7);
-    msg.includeOptionalField(Demo::Message::e_slot, 1);
-    msg.set_slot(12);
-    Demo::TonecEvent& event = msg.get_pdu().set_signal().set_tonec();
-    event.set_timestamp(1000);
-    event.get_event().set_dtmf(5);
+    Demo::Message msg = Demo::toneMessage();
     EXPECT_EQ(text(msg),
               "{\n"
               "  seq 7,\n"
@@ -86,7 +77,7 @@ TEST(AVNEncoder, PrimitiveKinds)
     EXPECT_EQ(text(Null()), "NULL");
     EXPECT_EQ(text(BOOLEAN(true)), "TRUE");
     EXPECT_EQ(text(INTEGER(-1, &INTEGER::theInfo)), "-1");
-    EXPECT_EQ(text(INTEGER(-1, &wordInfo)), "4294967295");
+    EXPECT_EQ(text(INTEGER(-1, &Demo::wordInfo)), "4294967295");
 
     OBJECT_IDENTIFIER oid;
     oid.arcs = {1, 2, 3};

@@ -39,8 +39,6 @@ Demo::Message pingAnswer()
     return msg;
 }
 
-const ConstrainedObject::InfoType wordInfo = {{&INTEGER::create, 2}, FixedConstraint, 0, 4294967295u};
-
 } // namespace
 
 TEST(BEREncoder, PrimitiveContents)
@@ -63,7 +61,7 @@ TEST(BEREncoder, PrimitiveContents)
     };
     for (const auto& c : integers)
         EXPECT_EQ(hex(ber(INTEGER(c.value, &INTEGER::theInfo))), hex(c.bytes)) << c.value;
-    EXPECT_EQ(hex(ber(INTEGER(-1, &wordInfo))), hex(octets({0x02, 0x01, 0xFF})));
+    EXPECT_EQ(hex(ber(INTEGER(-1, &Demo::wordInfo))), hex(octets({0x02, 0x01, 0xFF})));
 
     BIT_STRING bits;
     EXPECT_EQ(hex(ber(bits)), hex(octets({0x03, 0x01, 0x00})));
@@ -163,7 +161,7 @@ TEST(BERDecoder, RoundTrips)
     expectRoundTrip(cause);
     cause.ENUMERATED::setValue(200);
     expectRoundTrip(cause);
-    expectRoundTrip(INTEGER(-1, &wordInfo));
+    expectRoundTrip(INTEGER(-1, &Demo::wordInfo));
     BIT_STRING bits;
     bits.resize(13);
     bits.set(12);

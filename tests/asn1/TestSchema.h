@@ -246,4 +246,21 @@ public:
     void set_state_channel(bool v) { fieldAs<ASN1::BOOLEAN>(1, e_state_channel) = v; }
 };
 
+// INTEGER (0..4294967295)
+const ASN1::ConstrainedObject::InfoType wordInfo = {{&ASN1::INTEGER::create, 2}, ASN1::FixedConstraint, 0, 4294967295u};
+
+// A tone event signal with both optional fields.
+inline Message toneMessage()
+{
+    Message msg;
+    msg.includeOptionalField(Message::e_seq, 0);
+    msg.set_seq(7);
+    msg.includeOptionalField(Message::e_slot, 1);
+    msg.set_slot(12);
+    TonecEvent& event = msg.get_pdu().set_signal().set_tonec();
+    event.set_timestamp(1000);
+    event.get_event().set_dtmf(5);
+    return msg;
+}
+
 } // namespace Demo

@@ -20,7 +20,6 @@ std::string trace(const AbstractData& value)
 
 const ConstrainedObject::InfoType signedRange = {{&INTEGER::create, 2}, FixedConstraint, -10, 5};
 const ConstrainedObject::InfoType negativeRange = {{&INTEGER::create, 2}, FixedConstraint, -10, static_cast<std::uint32_t>(-5)};
-const ConstrainedObject::InfoType wordRange = {{&INTEGER::create, 2}, FixedConstraint, 0, 4294967295u};
 const ConstrainedObject::InfoType extendableRange = {{&INTEGER::create, 2}, ExtendableConstraint, 1, 3};
 const ConstrainedObject::InfoType atLeastTwo = {{&INTEGER::create, 2}, PartiallyConstrained, 2, NoUpperLimit};
 const ConstrainedObject::InfoType octets2to3 = {{&OCTET_STRING::create, 4}, FixedConstraint, 2, 3};
@@ -54,7 +53,7 @@ TEST(ValidChecker, IntegerLimitsBySignedness)
         {&signedRange, 6, false, false, "bad: The INTEGER value 6 is greater than upper bound 5"},
         {&negativeRange, -4, false, false, "bad: The INTEGER value -4 is greater than upper bound -5"},
         {&negativeRange, -7, true, true, ""},
-        {&wordRange, -1, true, true, ""},      // 4294967295
+        {&Demo::wordInfo, -1, true, true, ""},      // 4294967295
         {&extendableRange, 9, true, false, ""},
         {&extendableRange, 0, true, false, ""},
         {&atLeastTwo, -1, true, true, ""},     // unsigned: 4294967295, no upper limit
