@@ -23,21 +23,8 @@ namespace {
 // A controller: a plain TCP client on the loopback.
 struct Client : looptest::Peer
 {
-    explicit Client(std::uint16_t port) : Peer(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
-    {
-        INet4::Addr a;
-        a.Reset();
-        a.Assign("127.0.0.1", nullptr);
-        a.SetPort(port);
-        EXPECT_EQ(::connect(fd, a.sa(), sizeof a), 0);
-    }
-    std::uint16_t local_port() const
-    {
-        INet4::Addr a;
-        socklen_t size = sizeof a;
-        ::getsockname(fd, a.sa(), &size);
-        return a.GetPort();
-    }
+    explicit Client(std::uint16_t port) : Peer(looptest::connectLoopback(port)) {}
+    std::uint16_t local_port() const { return looptest::localAddress(fd).GetPort(); }
 };
 
 int keepalive(int fd, int option)
@@ -244,8 +231,7 @@ TEST(AcceptorBind, RetriesEveryFiveSecondsUntilThePortIsFree)
     a.Reset();
     ASSERT_EQ(::bind(blocker, a.sa(), sizeof a), 0);
     ASSERT_EQ(::listen(blocker, 1), 0);
-    socklen_t size = sizeof a;
-    ::getsockname(blocker, a.sa(), &size);
+    a = looptest::localAddress(blocker);
 
     Capture err(std::cerr);
     Control::AcceptorNet acceptor(a.GetPort());

@@ -37,9 +37,7 @@ struct Server
         a.Assign("127.0.0.1", nullptr);
         a.SetPort(wanted);
         EXPECT_EQ(::bind(fd, a.sa(), sizeof a), 0);
-        socklen_t size = sizeof a;
-        ::getsockname(fd, a.sa(), &size);
-        port = a.GetPort();
+        port = looptest::localAddress(fd).GetPort();
     }
     // Back to refusing, on the same port.
     void refuse()

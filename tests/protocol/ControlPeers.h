@@ -12,6 +12,7 @@
 
 #include "protocol/ControlService.h"
 #include "protocol/LoopDriver.h"
+#include "runtime/INet4Addr.h"
 #include "runtime/Mux.h"
 
 namespace looptest {
@@ -74,6 +75,27 @@ struct Peer
     int fd;
     std::string received;
 };
+
+// A blocking TCP socket connected to port on the loopback.
+inline int connectLoopback(std::uint16_t port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    INet4::Addr a;
+    a.Reset();
+    a.Assign("127.0.0.1", nullptr);
+    a.SetPort(port);
+    EXPECT_EQ(::connect(fd, a.sa(), sizeof a), 0);
+    return fd;
+}
+
+// The address a socket is bound to.
+inline INet4::Addr localAddress(int fd)
+{
+    INet4::Addr a;
+    socklen_t size = sizeof a;
+    ::getsockname(fd, a.sa(), &size);
+    return a;
+}
 
 inline int count(const std::string& text, const std::string& needle)
 {

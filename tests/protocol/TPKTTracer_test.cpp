@@ -54,16 +54,9 @@ protected:
     std::unique_ptr<Peer> client()
     {
         const unsigned before = tracer.GetClientCount();
-        std::unique_ptr<Peer> peer(new Peer(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)));
-        INet4::Addr a;
-        a.Reset();
-        a.Assign("127.0.0.1", nullptr);
-        a.SetPort(port);
-        EXPECT_EQ(::connect(peer->fd, a.sa(), sizeof a), 0);
+        std::unique_ptr<Peer> peer(new Peer(looptest::connectLoopback(port)));
         EXPECT_TRUE(runUntil([&] { return tracer.GetClientCount() == before + 1; }));
-        socklen_t size = sizeof a;
-        ::getsockname(peer->fd, a.sa(), &size);
-        names.push_back(a.GetString());
+        names.push_back(looptest::localAddress(peer->fd).GetString());
         return peer;
     }
     bool closed(Peer& peer) { return runUntil([&] { return peer.pump(); }); }
@@ -85,7 +78,7 @@ TEST_F(Tracer, BlocksGoFramedToEveryClient)
     EXPECT_EQ(log.str(), "ACP connection open from " + names[0] + "\nACP connection open from " + names[1] + "\n");
     tracer.Send("abc", 3);
     tracer.Send("", 0);
-    const std::string expected = frame("abc") + header(4);
+    const std::string expected = frame("abc") + frame("");
     ASSERT_TRUE(runUntil([&] {
         a->pump();
         b->pump();
@@ -102,7 +95,7 @@ TEST_F(Tracer, FramesCutAnywhereReachTheReceiver)
 {
     auto a = client();
     const std::string big(512, 'z');
-    const std::string bytes = frame("one") + header(4) + frame(big) + frame("two");
+    const std::string bytes = frame("one") + frame("") + frame(big) + frame("two");
     for (std::size_t at = 0; at < bytes.size(); at += 5) {
         a->send(bytes.substr(at, 5));
         multiplexer.setPollForTest(looptest::cappedPoll);
