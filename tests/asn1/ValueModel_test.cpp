@@ -37,13 +37,9 @@ public:
 
 TEST(ValueModel, CountBitsAndByteComparison)
 {
-    EXPECT_EQ(CountBits(1), 0u);
-    EXPECT_EQ(CountBits(2), 1u);
-    EXPECT_EQ(CountBits(3), 2u);
-    EXPECT_EQ(CountBits(4), 2u);
-    EXPECT_EQ(CountBits(256), 8u);
-    EXPECT_EQ(CountBits(257), 9u);
-    EXPECT_EQ(CountBits(0), 32u);
+    const unsigned bits[][2] = {{1, 0}, {2, 1}, {3, 2}, {4, 2}, {256, 8}, {257, 9}, {0, 32}};
+    for (const auto& b : bits)
+        EXPECT_EQ(CountBits(b[0]), b[1]) << b[0];
 
     const OCTET_STRING ab(octets({0x61, 0x62}));
     const OCTET_STRING abc(octets({0x61, 0x62, 0x63}));
@@ -85,9 +81,6 @@ TEST(ValueModel, IntegerAndEnumeratedValues)
     b = Demo::ErrorCause::busError;
     a = b;
     EXPECT_EQ(a.getValue(), Demo::ErrorCause::busError);
-    EXPECT_EQ(a.info(), &Demo::ErrorCause::theInfo);
-    EXPECT_TRUE(a.extendable());
-    EXPECT_EQ(a.getMaximum(), 12u);
 
     IntegerWithNamedNumber named(&namedInfo);
     std::string name;
