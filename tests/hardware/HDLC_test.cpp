@@ -6,10 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
-#include <iostream>
 #include <memory>
 #include <new>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,7 +19,9 @@
 #include "hardware/SimHal.h"
 #include "hardware/SimMcc.h"
 #include "protocol/Packet.h"
-#include "runtime/Multiplexer.h"
+#include "tests/hardware/ToneDspSupport.h"
+
+using namespace ToneDspTest;
 
 namespace {
 
@@ -29,23 +29,6 @@ using Bytes = std::vector<unsigned char>;
 
 const char* const kDevice = "/dev/mcc/ctl";
 const int kSlot = SimMcc::kFirstTimeSlot;   // the first channel's controller slot
-
-class Capture {
-public:
-    explicit Capture(std::ostream& stream) : stream_(stream), old_(stream.rdbuf(text_.rdbuf())) {}
-    ~Capture() { stream_.rdbuf(old_); }
-    std::string take()
-    {
-        std::string s = text_.str();
-        text_.str("");
-        return s;
-    }
-
-private:
-    std::ostream& stream_;
-    std::ostringstream text_;
-    std::streambuf* old_;
-};
 
 // Writes down what the channel reports, one line per call.
 class User : public HDLC::Notify {
@@ -64,11 +47,6 @@ public:
     std::vector<unsigned> headroom;
     std::function<void()> onReceive;
 };
-
-int pollNow(pollfd* fds, nfds_t count, int)
-{
-    return ::poll(fds, count, 0);
-}
 
 Packet frame(const Bytes& bytes)
 {
@@ -92,14 +70,6 @@ protected:
         log_.take();
     }
     ~HdlcTest() override { traces = TraceCtl(); }
-
-    // One loop turn that does not wait.
-    static void turn()
-    {
-        multiplexer.setPollForTest(pollNow);
-        multiplexer.runTurnForTest();
-        multiplexer.setPollForTest(nullptr);
-    }
 
     SimMcc& mcc() { return SimMcc::of(sim_); }
     SimOpenFile& file() { return *sim_.opens(kDevice).at(0); }
