@@ -24,6 +24,7 @@
 #include "protocol/ControlService.h"
 #include "runtime/Multiplexer.h"
 #include "runtime/Mux.h"
+#include "tests/hardware/ToneDspSupport.h"
 
 namespace probe {
 
@@ -156,23 +157,16 @@ private:
     Strings signals_;
 };
 
-inline int pollNoWait(pollfd* fds, nfds_t count, int)
-{
-    return ::poll(fds, count, 0);
-}
-
 // The loop clock at a fixed start, moved by hand; std::clog and std::cerr captured.
 class ServiceTest : public testing::Test {
 protected:
     ServiceTest()
     {
         Mux::g_tv_time = {1000000, 0};
-        multiplexer.setPollForTest(pollNoWait);
+        multiplexer.setPollForTest(ToneDspTest::pollNow);
     }
     ~ServiceTest() override
     {
-        std::clog.rdbuf(savedClog_);
-        std::cerr.rdbuf(savedCerr_);
         multiplexer.setPollForTest(nullptr);
         Mux::g_tv_time = {0, 0};
     }
@@ -180,28 +174,17 @@ protected:
     // Moves the clock by ms and fires what is due.
     void advance(unsigned ms)
     {
-        Mux::g_tv_time.sec += static_cast<std::int32_t>(ms / 1000);
-        Mux::g_tv_time.usec += static_cast<std::int32_t>(ms % 1000 * 1000);
-        if (Mux::g_tv_time.usec >= 1000000) {
-            Mux::g_tv_time.usec -= 1000000;
-            ++Mux::g_tv_time.sec;
-        }
+        Mux::timeval step;
+        Mux::make_from_msec(step, ms);
+        Mux::timevaladd(Mux::g_tv_time, step);
         multiplexer.timers_schedule();
     }
-    std::string takeClog() { return take(clog_); }
-    std::string takeCerr() { return take(cerr_); }
+    std::string takeClog() { return clog_.take(); }
+    std::string takeCerr() { return cerr_.take(); }
 
 private:
-    static std::string take(std::ostringstream& os)
-    {
-        std::string text = os.str();
-        os.str("");
-        return text;
-    }
-
-    std::ostringstream clog_, cerr_;
-    std::streambuf* savedClog_ = std::clog.rdbuf(clog_.rdbuf());
-    std::streambuf* savedCerr_ = std::cerr.rdbuf(cerr_.rdbuf());
+    ToneDspTest::Capture clog_{std::clog};
+    ToneDspTest::Capture cerr_{std::cerr};
 };
 
 } // namespace probe

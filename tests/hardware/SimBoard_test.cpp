@@ -12,6 +12,7 @@
 #include "hardware/LinuxBoard.h"
 #include "hardware/SimBoard.h"
 #include "hardware/SimHal.h"
+#include "tests/hardware/SimFailure.h"
 
 namespace {
 
@@ -66,24 +67,18 @@ TEST(SimBoard, UnknownDevicesAndRequestsFailAsTheSystemWould)
 {
     SimBoard sim;
     errno = 0;
-    EXPECT_EQ(sim.open("/dev/nothing", O_RDWR), -1);
-    EXPECT_EQ(errno, ENOENT);
+    EXPECT_TRUE(failsWith(sim.open("/dev/nothing", O_RDWR), ENOENT));
     EXPECT_EQ(sim.requests().back().error, ENOENT);
 
     int fd = sim.open("/dev/hal", O_RDWR);
     unsigned char rec[8] = {};
-    EXPECT_EQ(sim.ioctl(fd, IoctlCode::iow('M', 9, 8), rec, 8), -1);
-    EXPECT_EQ(errno, ENOTTY);
-    EXPECT_EQ(sim.ioctl(fd, Hal::kConnect, rec, 4), -1);    // record size differs from the code's
-    EXPECT_EQ(errno, EINVAL);
-    EXPECT_EQ(sim.ioctlValue(fd, IoctlCode::io('M', 2), 0), -1);
-    EXPECT_EQ(errno, ENOTTY);
-    EXPECT_EQ(sim.ioctl(-1, Hal::kConnect, rec, 8), -1);
-    EXPECT_EQ(errno, EBADF);
-    EXPECT_EQ(connect(sim, fd, 10240, 1), -1);
-    EXPECT_EQ(errno, EINVAL);
-    EXPECT_EQ(connect(sim, fd, 70, -1), -1);
-    EXPECT_EQ(errno, EINVAL);
+    EXPECT_TRUE(failsWith(sim.ioctl(fd, IoctlCode::iow('M', 9, 8), rec, 8), ENOTTY));
+    // The record size differs from the code's.
+    EXPECT_TRUE(failsWith(sim.ioctl(fd, Hal::kConnect, rec, 4), EINVAL));
+    EXPECT_TRUE(failsWith(sim.ioctlValue(fd, IoctlCode::io('M', 2), 0), ENOTTY));
+    EXPECT_TRUE(failsWith(sim.ioctl(-1, Hal::kConnect, rec, 8), EBADF));
+    EXPECT_TRUE(failsWith(connect(sim, fd, 10240, 1), EINVAL));
+    EXPECT_TRUE(failsWith(connect(sim, fd, 70, -1), EINVAL));
     sim.close(fd);
 }
 
@@ -91,19 +86,16 @@ TEST(SimBoard, InjectedFaultsFailWithTheChosenErrno)
 {
     SimBoard sim;
     sim.failOpen("/dev/hal", EACCES);
-    EXPECT_EQ(sim.open("/dev/hal", O_RDWR), -1);
-    EXPECT_EQ(errno, EACCES);
+    EXPECT_TRUE(failsWith(sim.open("/dev/hal", O_RDWR), EACCES));
     EXPECT_EQ(sim.open("/dev/hal", O_RDWR), -1);    // until cleared
     sim.clearFaults();
     sim.failOpen("/dev/hal", EBUSY, 1);
-    EXPECT_EQ(sim.open("/dev/hal", O_RDWR), -1);
-    EXPECT_EQ(errno, EBUSY);
+    EXPECT_TRUE(failsWith(sim.open("/dev/hal", O_RDWR), EBUSY));
     int fd = sim.open("/dev/hal", O_RDWR);
     ASSERT_GE(fd, 0);
 
     sim.failIoctl("/dev/hal", Hal::kConnect, EIO);
-    EXPECT_EQ(connect(sim, fd, 8200, 3), -1);
-    EXPECT_EQ(errno, EIO);
+    EXPECT_TRUE(failsWith(connect(sim, fd, 8200, 3), EIO));
     EXPECT_EQ(sim.hal().output(8200).setting, SimHal::Setting::Unset);
     EXPECT_EQ(sim.requests().back().error, EIO);
     EXPECT_EQ(connect(sim, fd, 8200, 3), 0);    // once only
@@ -118,12 +110,10 @@ TEST(SimBoard, InjectedFaultsFailWithTheChosenErrno)
     EXPECT_EQ(connect(sim, fd, 8200, 4), 0);
 
     sim.failWrite("/dev/hal", ENOSPC);
-    EXPECT_EQ(sim.write(fd, "x", 1), -1);
-    EXPECT_EQ(errno, ENOSPC);
+    EXPECT_TRUE(failsWith(sim.write(fd, "x", 1), ENOSPC));
     sim.failRead("/dev/hal", EIO);
     char c;
-    EXPECT_EQ(sim.read(fd, &c, 1), -1);
-    EXPECT_EQ(errno, EIO);
+    EXPECT_TRUE(failsWith(sim.read(fd, &c, 1), EIO));
     sim.close(fd);
 }
 
@@ -174,8 +164,7 @@ TEST(SimBoard, TestsSeeWhatTheDaemonWroteAndInjectData)
     unsigned char got[16];
     EXPECT_EQ(sim.read(fd, got, sizeof got), 3);
     EXPECT_EQ(sim.requests().back().data, (std::vector<unsigned char>{1, 2, 3}));
-    EXPECT_EQ(sim.read(fd, got, sizeof got), -1);
-    EXPECT_EQ(errno, EAGAIN);
+    EXPECT_TRUE(failsWith(sim.read(fd, got, sizeof got), EAGAIN));
     sim.close(fd);
 }
 
@@ -215,8 +204,7 @@ TEST(LinuxBoard, OpensUnderTheFixedPathRoot)
     // A plain file has no requests (ENOTTY; user-mode emulators say ENOSYS).
     EXPECT_EQ(board.ioctlValue(fd, IoctlCode::io('M', 2), 0), -1);
     EXPECT_EQ(board.close(fd), 0);
-    EXPECT_EQ(board.open("/dev/dtmf", O_RDWR), -1);
-    EXPECT_EQ(errno, ENOENT);
+    EXPECT_TRUE(failsWith(board.open("/dev/dtmf", O_RDWR), ENOENT));
     unsetenv("STALVANE_ROOT");
     unlink(hal.c_str());
     rmdir(devDir.c_str());

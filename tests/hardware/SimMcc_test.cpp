@@ -11,6 +11,7 @@
 #include "hardware/MccRecords.h"
 #include "hardware/SimBoard.h"
 #include "hardware/SimMcc.h"
+#include "tests/hardware/SimFailure.h"
 
 namespace {
 
@@ -39,16 +40,14 @@ TEST(SimMcc, ChannelsAreAllocatedLowestFirstAndFreedOnClose)
 
     // No channel yet: no time slot.
     errno = 0;
-    EXPECT_EQ(sim.ioctlValue(a, MCC_TIMESLOT, 0), -1);
-    EXPECT_EQ(errno, EINVAL);
+    EXPECT_TRUE(failsWith(sim.ioctlValue(a, MCC_TIMESLOT, 0), EINVAL));
 
     EXPECT_EQ(allocate(sim, a, 3), 0);
     EXPECT_EQ(allocate(sim, b, 1), 0);
     EXPECT_EQ(sim.ioctlValue(a, MCC_TIMESLOT, 0), SimMcc::kFirstTimeSlot);
     EXPECT_EQ(sim.ioctlValue(b, MCC_TIMESLOT, 0), SimMcc::kFirstTimeSlot + 1);
     // A second channel on the same open is refused.
-    EXPECT_EQ(allocate(sim, a, 3), -1);
-    EXPECT_EQ(errno, EBUSY);
+    EXPECT_TRUE(failsWith(allocate(sim, a, 3), EBUSY));
 
     SimOpenFile* fa = sim.opens(kDevice).at(0);
     const SimMcc::Channel* ch = mcc.channel(*fa);
@@ -77,11 +76,9 @@ TEST(SimMcc, ChannelsAreAllocatedLowestFirstAndFreedOnClose)
         ASSERT_EQ(allocate(sim, fds.back(), 3), 0);
     }
     fds.push_back(sim.open(kDevice, O_RDWR));
-    EXPECT_EQ(allocate(sim, fds.back(), 3), -1);
-    EXPECT_EQ(errno, EBUSY);
+    EXPECT_TRUE(failsWith(allocate(sim, fds.back(), 3), EBUSY));
     // Other requests are not the driver's.
-    EXPECT_EQ(sim.ioctlValue(c, IoctlCode::io('M', 3), 0), -1);
-    EXPECT_EQ(errno, ENOTTY);
+    EXPECT_TRUE(failsWith(sim.ioctlValue(c, IoctlCode::io('M', 3), 0), ENOTTY));
     for (int fd : fds)
         sim.close(fd);
 }
@@ -103,8 +100,7 @@ TEST(SimMcc, FramesTravelOneMessageEachWay)
     EXPECT_EQ(sim.read(fd, buffer, sizeof buffer), 3);
     EXPECT_EQ(Bytes(buffer, buffer + 3), (Bytes{1, 2, 3}));
     EXPECT_EQ(sim.read(fd, buffer, sizeof buffer), 1);
-    EXPECT_EQ(sim.read(fd, buffer, sizeof buffer), -1);
-    EXPECT_EQ(errno, EAGAIN);
+    EXPECT_TRUE(failsWith(sim.read(fd, buffer, sizeof buffer), EAGAIN));
 
     const unsigned char a[] = {0xAA, 0xBB};
     const unsigned char b[] = {0xCC};

@@ -12,6 +12,7 @@
 #include "hardware/SimDsp.h"
 #include "hardware/SimDtmf.h"
 #include "hardware/TonecRecords.h"
+#include "tests/hardware/SimFailure.h"
 
 namespace {
 
@@ -39,15 +40,12 @@ TEST(SimDtmf, RefusesUnknownRequestsAndSlots)
     SimBoard sim;
     int fd = sim.open("/dev/dtmf", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(sim.ioctlValue(fd, Tonec::kIvaEnable, SimDtmf::kTimeSlots), -1);
-    EXPECT_EQ(errno, EINVAL);
-    EXPECT_EQ(request(sim, fd, Tonec::kEnableDetector, Tonec::EnableRecord{-1, 1}), -1);
-    EXPECT_EQ(errno, EINVAL);
-    EXPECT_EQ(sim.ioctlValue(fd, IoctlCode::ior('B', 8, 4), 3), -1);
-    EXPECT_EQ(errno, ENOTTY);
+    EXPECT_TRUE(failsWith(sim.ioctlValue(fd, Tonec::kIvaEnable, SimDtmf::kTimeSlots), EINVAL));
+    EXPECT_TRUE(failsWith(request(sim, fd, Tonec::kEnableDetector, Tonec::EnableRecord{-1, 1}), EINVAL));
+    EXPECT_TRUE(failsWith(sim.ioctlValue(fd, IoctlCode::ior('B', 8, 4), 3), ENOTTY));
     unsigned char word[4] = {};
-    EXPECT_EQ(sim.ioctl(fd, Tonec::kDisableDetector, word, sizeof word), -1);   // a by-value request
-    EXPECT_EQ(errno, ENOTTY);
+    // A by-value request.
+    EXPECT_TRUE(failsWith(sim.ioctl(fd, Tonec::kDisableDetector, word, sizeof word), ENOTTY));
     EXPECT_FALSE(SimDtmf::of(sim).channel(3).ivaOn);
     sim.close(fd);
 }
@@ -87,17 +85,15 @@ TEST(SimDsp, RefusesFunctionSetsARequestDoesNotTake)
     ASSERT_GE(fd, 0);
     const Dsp::SwitchRecord refused[] = {{4, 1, 0}, {4, 1, Dsp::kToneFilter}, {4, 1, Dsp::kDelays}, {4, 1, 1024}};
     for (const Dsp::SwitchRecord& r : refused) {
-        EXPECT_EQ(request(sim, fd, Dsp::kEnable, r), -1);
-        EXPECT_EQ(errno, EINVAL);
+        EXPECT_TRUE(failsWith(request(sim, fd, Dsp::kEnable, r), EINVAL));
     }
     EXPECT_EQ(request(sim, fd, Dsp::kDisable, Dsp::SwitchRecord{4, 0, Dsp::kFlags}), -1);
     Dsp::ConfigureRecord two = Dsp::ConfigureRecord::sd(4);
     two.function = Dsp::kVad | Dsp::kSd;
     EXPECT_EQ(request(sim, fd, Dsp::kConfigure, two), -1);
-    EXPECT_EQ(request(sim, fd, Dsp::kConfigure, Dsp::ConfigureRecord::sd(SimDsp::kTimeSlots)), -1);
-    EXPECT_EQ(errno, EINVAL);
-    EXPECT_EQ(sim.ioctlValue(fd, Dsp::kEnable, 0), -1);
-    EXPECT_EQ(errno, ENOTTY);
+    EXPECT_TRUE(
+        failsWith(request(sim, fd, Dsp::kConfigure, Dsp::ConfigureRecord::sd(SimDsp::kTimeSlots)), EINVAL));
+    EXPECT_TRUE(failsWith(sim.ioctlValue(fd, Dsp::kEnable, 0), ENOTTY));
     EXPECT_EQ(SimDsp::of(sim).channel(4).on, 0u);
     sim.close(fd);
 }
