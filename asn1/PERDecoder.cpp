@@ -262,6 +262,9 @@ bool PERDecoder::do_visit(INTEGER& value)
         if (type != PartiallyConstrained && bits < 32 && (v >> (bits - 1)) != 0)
             v |= ~((1u << bits) - 1);
     }
+    // Under a negative lower limit the number must fit the signed 32 bits.
+    if (type == PartiallyConstrained && !value.isUnsigned() && v > 0x7FFFFFFFu)
+        return false;
     value.setUnsignedValue(v);
     return true;
 }

@@ -18,6 +18,7 @@ using Fixed = Constrained_INTEGER<FixedConstraint, L, U>;
 
 // A few runtime-only types for layouts the example module lacks.
 const ConstrainedObject::InfoType partialInfo = {{&INTEGER::create, 2}, PartiallyConstrained, 0, NoUpperLimit};
+const ConstrainedObject::InfoType partialSignedInfo = {{&INTEGER::create, 2}, PartiallyConstrained, -5, NoUpperLimit};
 const ConstrainedObject::InfoType extendableInfo = {{&INTEGER::create, 2}, ExtendableConstraint, 0, 7};
 const ConstrainedObject::InfoType shortOctetsInfo = {{&OCTET_STRING::create, 4}, FixedConstraint, 0, 7};
 const AbstractString::InfoType sizedIA5Info = {
@@ -167,14 +168,31 @@ TEST(PERUnconstrainedInteger, TwosComplementOctets)
     EXPECT_EQ(zero.getValue(), 0);
     EXPECT_FALSE(unper(octets({0x05, 1, 2, 3, 4, 5}), zero));   // more than 4 octets
 
-    // PartiallyConstrained: the number itself, no sign extension.
-    INTEGER partial(200, &partialInfo);
-    EXPECT_EQ(hex(per(partial)), hex(octets({0x02, 0x00, 0xC8})));
-    partial.setUnsignedValue(3000000000u);
-    const std::vector<char> large = per(partial);
-    INTEGER partialBack(&partialInfo);
-    ASSERT_TRUE(unper(large, partialBack));
-    EXPECT_EQ(partialBack.getUnsignedValue(), 3000000000u);
+    // PartiallyConstrained: the number itself, read back without sign
+    // extension; from 2^31 on (unsigned) all four octets.
+    const struct {
+        std::uint32_t value;
+        std::vector<char> bytes;
+    } partials[] = {
+        {200, octets({0x02, 0x00, 0xC8})},
+        {2147483647u, octets({0x04, 0x7F, 0xFF, 0xFF, 0xFF})},
+        {2147483648u, octets({0x04, 0x80, 0x00, 0x00, 0x00})},
+        {0xFF800000u, octets({0x04, 0xFF, 0x80, 0x00, 0x00})},
+        {4294967040u, octets({0x04, 0xFF, 0xFF, 0xFF, 0x00})},
+        {4294967295u, octets({0x04, 0xFF, 0xFF, 0xFF, 0xFF})},
+    };
+    for (const auto& c : partials) {
+        EXPECT_EQ(hex(per(INTEGER(static_cast<std::int32_t>(c.value), &partialInfo))), hex(c.bytes)) << c.value;
+        INTEGER back(&partialInfo);
+        ASSERT_TRUE(unper(c.bytes, back)) << c.value;
+        EXPECT_EQ(back.getUnsignedValue(), c.value);
+    }
+    // Under a negative lower limit no octets read back as a negative number.
+    bool ok = true;
+    per(INTEGER(-1, &partialSignedInfo), &ok);
+    EXPECT_FALSE(ok);
+    INTEGER partialSigned(&partialSignedInfo);
+    EXPECT_FALSE(unper(octets({0x04, 0xFF, 0xFF, 0xFF, 0xFF}), partialSigned));
 
     // ExtendableConstraint: a bit, then the root or the unbounded form; the
     // unbounded form is sign-extended.
@@ -550,32 +568,59 @@ TEST(PEROpenData, RawOctetsAndRevisit)
     EXPECT_EQ(raw.compare(open), 0);
 }
 
-TEST(PERRoundTrip, RandomValuesOfEveryNumberForm)
+TEST(PERRoundTrip, BoundaryAndRandomValuesOfEveryNumberForm)
 {
-    std::mt19937 random(20261207);      // fully specified: the same values on every platform
+    const std::int32_t most = INT_MAX;
     const ConstrainedObject::InfoType forms[] = {
-        INTEGER::theInfo, partialInfo, extendableInfo, code21Info,
+        INTEGER::theInfo, partialInfo, partialSignedInfo,
+        {{&INTEGER::create, 2}, PartiallyConstrained, 5, NoUpperLimit},
+        extendableInfo, {{&INTEGER::create, 2}, ExtendableConstraint, -5, 5}, code21Info,
         {{&INTEGER::create, 2}, FixedConstraint, -1000, 1000},
         {{&INTEGER::create, 2}, FixedConstraint, 0, 65536},
         {{&INTEGER::create, 2}, FixedConstraint, 100000, 16777315},
-        {{&INTEGER::create, 2}, ExtendableConstraint, -5, 5},
+        {{&INTEGER::create, 2}, FixedConstraint, 0, 4294967295u},
+        {{&INTEGER::create, 2}, FixedConstraint, -most - 1, static_cast<std::uint32_t>(most)},
     };
+    // Where the octet counts change, each with its neighbours, also negated.
+    std::vector<std::uint32_t> common;
+    for (std::uint32_t p : {0u, 1u << 7, 1u << 8, 1u << 15, 1u << 16, 1u << 23, 1u << 24, 1u << 31, 4294967295u}) {
+        for (std::uint32_t v : {p - 1, p, p + 1})
+            common.insert(common.end(), {v, 0u - v});
+    }
+    std::mt19937 random(20261207);      // fully specified: the same values on every platform
     for (const ConstrainedObject::InfoType& form : forms) {
-        for (int i = 0; i < 200; ++i) {
+        const std::uint32_t lb = static_cast<std::uint32_t>(form.lowerLimit);
+        const std::uint32_t ub = form.upperLimit;
+        const bool isSigned = form.lowerLimit < 0;
+        std::vector<std::uint32_t> values = common;
+        values.insert(values.end(), {lb - 1, lb, lb + 1, ub - 1, ub, ub + 1});
+        for (int i = 0; i < 100; ++i) {
             std::uint32_t v = random();
-            if (form.type == FixedConstraint) {
-                const std::uint32_t range = form.upperLimit - static_cast<std::uint32_t>(form.lowerLimit) + 1;
-                v = static_cast<std::uint32_t>(form.lowerLimit) + v % range;
-            } else if (i % 2 == 0) {
+            const std::uint32_t range = ub - lb + 1;
+            if (form.type == FixedConstraint && range != 0)
+                v = lb + v % range;
+            else if (i % 2 == 0)
                 v >>= random() % 32;    // short numbers too
+            values.push_back(v);
+        }
+        for (std::uint32_t v : values) {
+            const std::int32_t s = static_cast<std::int32_t>(v);
+            // Fixed limits bound the value; the partial form is read back
+            // unsigned, so it has no negative numbers. BER takes them all.
+            bool encodable = !(form.type == PartiallyConstrained && isSigned && s < 0);
+            if (form.type == FixedConstraint)
+                encodable = isSigned ? s >= form.lowerLimit && s <= static_cast<std::int32_t>(ub) : v >= lb && v <= ub;
+            for (std::int32_t rule : {CoderEnv::per_encoding, CoderEnv::ber_encoding}) {
+                const INTEGER value(s, &form);
+                bool ok = false;
+                const std::vector<char> bytes = per(value, &ok, rule);
+                ASSERT_EQ(ok, encodable || rule == CoderEnv::ber_encoding) << rule << ": " << v << " in " << form.lowerLimit;
+                if (!ok)
+                    continue;
+                INTEGER back(&form);
+                ASSERT_TRUE(unper(bytes, back, true, rule)) << rule << ": " << v << ": " << hex(bytes);
+                EXPECT_EQ(back.getUnsignedValue(), v) << rule << ": " << hex(bytes);
             }
-            INTEGER value(static_cast<std::int32_t>(v), &form);
-            bool ok = false;
-            const std::vector<char> bytes = per(value, &ok);
-            ASSERT_TRUE(ok) << v;
-            INTEGER back(&form);
-            ASSERT_TRUE(unper(bytes, back)) << v << ": " << hex(bytes);
-            EXPECT_EQ(back.getUnsignedValue(), v) << hex(bytes);
         }
     }
     for (int i = 0; i < 200; ++i) {
