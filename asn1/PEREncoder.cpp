@@ -338,8 +338,13 @@ bool PEREncoder::do_visit(const BMPString& value)
         return false;
     if (info->type == Unconstrained || static_cast<std::uint64_t>(info->upperLimit) * 16 > 16)
         byteAlign();
-    for (wchar_t c : value)
-        encodeMultiBit(static_cast<std::uint32_t>(c) - info->firstChar, info->alignedBits);
+    for (wchar_t c : value) {
+        // A character the field cannot hold would be cut to another one.
+        const std::uint32_t code = static_cast<std::uint32_t>(c) - info->firstChar;
+        if (info->alignedBits < 32 && (code >> info->alignedBits) != 0)
+            return false;
+        encodeMultiBit(code, info->alignedBits);
+    }
     return true;
 }
 

@@ -347,6 +347,8 @@ TEST(PERStrings, LayoutsByConstraint)
     BMPString wideBack;
     ASSERT_TRUE(unper(per(wide), wideBack));
     EXPECT_EQ(wideBack.compare(wide), 0);
+    per(BMPString(std::wstring(1, static_cast<wchar_t>(0x10041))), &ok);
+    EXPECT_FALSE(ok);       // beyond 16 bits
 }
 
 TEST(PERChoice, ExtensionsAndSelections)
