@@ -136,10 +136,13 @@ TEST(PERConstrainedNumber, RangeSizes)
     per(Fixed<-128, 127>(128), &ok);
     EXPECT_FALSE(ok);
 
-    // A field wider than the range stores lower limit plus the field.
+    // A field wider than the range stores lower limit plus the field, but
+    // never wraps past 32 bits (four octets where the range needs three).
     INTEGER code(&code21Info);
     ASSERT_TRUE(unper(octets({0xF8}), code));
     EXPECT_EQ(code.getValue(), 32);
+    Fixed<112000, 399975> rate;
+    EXPECT_FALSE(unper(octets({0xC0, 0xFF, 0xFF, 0xFF, 0xFF}), rate));
 }
 
 TEST(PERUnconstrainedInteger, TwosComplementOctets)
@@ -285,8 +288,10 @@ TEST(PEREnumerated, DeclaredValueAndExtensions)
     cause.ENUMERATED::setValue(-1);
     per(cause, &ok);
     EXPECT_FALSE(ok);
-    // An extension bit with a normally small number of 0 fails.
+    // An extension bit with a normally small number of 0 fails, and so does
+    // an addition of 2^31, which a value cannot hold.
     EXPECT_FALSE(unper(octets({0x80, 0x00}), back));
+    EXPECT_FALSE(unper(octets({0xC0, 0x04, 0x80, 0x00, 0x00, 0x01, 0xC0, 0x80, 0x00, 0x00, 0x00}), back));
 }
 
 TEST(PERStrings, LayoutsByConstraint)
@@ -361,9 +366,11 @@ TEST(PERChoice, ExtensionsAndSelections)
     ASSERT_TRUE(unper(bytes, back));
     EXPECT_EQ(back.currentSelection(), Demo::TonecCode::dtmfDone_chosen);
 
-    // An extension alternative the schema does not list fails.
+    // An extension alternative the schema does not list fails, also one whose
+    // index would wrap onto a root alternative (6 + 2^32 - 1).
     EXPECT_FALSE(unper(octets({0x81, 0x01, 0x00}), back));
     EXPECT_EQ(back.currentSelection(), CHOICE::unknownSelection_);
+    EXPECT_FALSE(unper(octets({0xC0, 0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x00}), back));
     // A root index beyond the root alternatives fails (PDU: 2 bits, 3 alternatives).
     Demo::PDU pdu;
     EXPECT_FALSE(unper(octets({0xC0}), pdu));
@@ -447,6 +454,8 @@ TEST(PERSequence, KnownAndUnknownExtensions)
     map128[2] = static_cast<char>(0x80);
     map128.push_back(0);
     EXPECT_FALSE(unper(map128, nullBack));
+    // A count of 2^32 - 1 does not wrap to an empty map.
+    EXPECT_FALSE(unper(octets({0xE0, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}), nullBack));
 }
 
 TEST(PERSequenceOf, ElementLimit)
