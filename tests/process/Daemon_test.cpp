@@ -4,10 +4,13 @@
 
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DaemonProcess.h"
@@ -291,4 +294,43 @@ TEST(DaemonRun, DaemonModeLogsToTheSystemLog)
     ASSERT_EQ(::kill(daemon, SIGTERM), 0);
     EXPECT_EQ(c.nextNotSignal(kAnswerMs), "closed");
     EXPECT_TRUE(d.waitForText("/dev/misc/gw-wd", "STOP"));
+}
+
+TEST(DaemonRun, ConfigurationThatIsNoFileGivesTheDefaults)
+{
+    const char config[] = "/usr/local/etc/server.conf";
+    for (bool folder : {true, false}) {
+        DaemonProcess d;
+        ASSERT_EQ(folder ? ::mkdir(d.path(config).c_str(), 0700) : ::mkfifo(d.path(config).c_str(), 0600), 0);
+        ASSERT_TRUE(d.startOnPort());
+        Controller c;
+        ASSERT_TRUE(c.connect(d.port)) << folder << "\n" << d.err();
+        EXPECT_EQ(c.command("command : ping : NULL"), ok(1));
+        EXPECT_NE(d.err().find("config file " + d.path(config) + " not opened, defaults used\n"), std::string::npos)
+            << d.err();
+        ASSERT_TRUE(d.signal(SIGTERM));
+        EXPECT_EQ(d.wait(), 0) << d.err();
+    }
+}
+
+TEST(DaemonRun, SignalsDroppedWithoutControllerAreSaidOnce)
+{
+    DaemonProcess d;
+    ASSERT_TRUE(d.startOnPort());
+    {
+        Controller c;
+        ASSERT_TRUE(c.connect(d.port));
+        EXPECT_EQ(c.command("command : ping : NULL"), ok(1));
+    }
+    ASSERT_TRUE(d.waitForText("/stderr", " closed.\n"));
+    // The board's trunk states keep coming, several a second.
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    const std::string err = d.err();
+    const std::string ignored = "Control::Service::Send() ignore Send request in Connecting state.\n";
+    std::size_t lines = 0;
+    for (std::size_t at = err.find(" closed.\n"); (at = err.find(ignored, at)) != std::string::npos; at += ignored.size())
+        ++lines;
+    EXPECT_EQ(lines, 1u) << err;
+    ASSERT_TRUE(d.signal(SIGTERM));
+    EXPECT_EQ(d.wait(), 0);
 }
