@@ -6,11 +6,11 @@
 #include <iomanip>
 #include <iostream>
 
+#include "board/RtpRecords.h"
 #include "core/SlotConnection.h"
 #include "core/SlotFactory.h"
 #include "core/Slots.h"
 #include "hardware/DSProcReceiver.h"
-#include "hardware/RtpRecords.h"
 
 namespace {
 

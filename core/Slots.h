@@ -12,7 +12,7 @@
 // destroyed without answers and the process waits one second for the board.
 #include <array>
 
-#include "core/CtrlSrvService.h"
+#include "control/CtrlSrvService.h"
 #include "core/Slot.h"
 #include "runtime/F_dual_list.h"
 

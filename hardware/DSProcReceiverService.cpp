@@ -7,8 +7,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "core/TraceCtl.h"
-#include "hardware/BoardDevice.h"
+#include "board/BoardDevice.h"
+#include "control/TraceCtl.h"
 #include "hardware/DSProcReceiver.h"
 #include "hardware/DeviceNames.h"
 

@@ -9,7 +9,7 @@
 
 #include "asn1/modules/ACP.h"
 #include "asn1/modules/LGCP.h"
-#include "hardware/BoardDevice.h"
+#include "board/BoardDevice.h"
 #include "hardware/DeviceNames.h"
 #include "runtime/ExtStream.h"
 

@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <ostream>
 
-#include "core/CtrlSrvService.h"
-#include "hardware/E1Records.h"
+#include "board/E1Records.h"
+#include "control/CtrlSrvService.h"
 #include "runtime/Event.h"
 #include "runtime/Fd.h"
 #include "runtime/Timer.h"

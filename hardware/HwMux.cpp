@@ -11,8 +11,8 @@
 #include <iostream>
 #include <string>
 
-#include "hardware/BoardDevice.h"
-#include "hardware/HalRecords.h"
+#include "board/BoardDevice.h"
+#include "board/HalRecords.h"
 #include "runtime/Fd.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <ostream>
 
-#include "core/CtrlSrvService.h"
+#include "control/CtrlSrvService.h"
 
 class HwMux;
 

@@ -8,10 +8,10 @@
 #include <iostream>
 #include <string>
 
-#include "hardware/BoardDevice.h"
+#include "board/BoardDevice.h"
+#include "board/TonecRecords.h"
 #include "hardware/DeviceNames.h"
 #include "hardware/TonecReceiver.h"
-#include "hardware/TonecRecords.h"
 
 namespace Hardware {
 

@@ -7,8 +7,8 @@
 
 #include "asn1/modules/ACP.h"
 #include "asn1/modules/LGCP.h"
-#include "hardware/BoardDevice.h"
-#include "hardware/SpiRecords.h"
+#include "board/BoardDevice.h"
+#include "board/SpiRecords.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 // service turns itself off for the rest of the process.
 #include <ostream>
 
-#include "core/CtrlSrvService.h"
+#include "control/CtrlSrvService.h"
 #include "runtime/Timer.h"
 
 class BoardDevice;
