@@ -138,7 +138,6 @@ public:
     bool IsInputStream() const { return inputStream_; }
     bool IsOutputStream() const { return outputStream_; }
     bool IsDestroying() const { return destroying_; }
-    unsigned GetDestroySeq() const { return destroySeq_; }
 
 private:
     friend class Slots;

@@ -190,8 +190,7 @@ void ServiceNet::Connected(Fd fd, const INet4::Addr& address)
         std::cerr << "fail set keepalive to control socket." << std::endl;
     if (::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) != 0 && verbose)
         std::cerr << "fail to turn off Nagle algorithm." << std::endl;
-    peer = address;
-    Service::Connected(std::move(fd), peer.GetString());
+    Service::Connected(std::move(fd), address.GetString());
 }
 
 } // namespace Control

@@ -72,8 +72,6 @@ public:
     // Gives up the pending event without cancelling it (the event calls
     // this when it fires).
     TimerEvent* release() { return event.release(); }
-    // Takes ownership of an event (cancelling the one held before).
-    void hold(TimerEvent* newEvent) { event.reset(newEvent); }
 
 private:
     std::unique_ptr<TimerEvent> event;
