@@ -16,15 +16,16 @@ const char* const kDevice = "/dev/hal";
 
 // Registers of a line interface and the values written to them.
 enum Register : unsigned char {
-    kInit48 = 48,
-    kDisable = 50,
-    kLineStatus = 51,
-    kInit52 = 52,
-    kClear53 = 53,
-    kClear54 = 54,
-    kClear55 = 55,
-    kClockMode = 87,
+    kInitSettingA = 48,       // kInitValueA, written once at channel set-up
+    kChannelState = 50,       // kDisabled or kEnabled
+    kLineStatus = 51,         // read only
+    kInitSettingB = 52,       // kInitValueB, written once at channel set-up
+    kInitClearedFirst = 53,   // 53..55: cleared at channel set-up
+    kInitClearedLast = 55,
+    kClockMode = 87,          // kClockSlave or kClockMaster
 };
+const int kInitValueA = 8;
+const int kInitValueB = 0x60;
 const int kDisabled = 0x80;
 const int kEnabled = 0;
 const int kClockSlave = 0x30;
@@ -149,13 +150,12 @@ void spiCtrl::init_channel(int channel)
 {
     if (!channelUsable(channel, isChannel(channel), "init"))
         return;
-    write(channel, kDisable, kDisabled);
-    write(channel, kInit48, 8);
+    write(channel, kChannelState, kDisabled);
+    write(channel, kInitSettingA, kInitValueA);
     write(channel, kClockMode, kClockSlave);
-    write(channel, kInit52, 0x60);
-    write(channel, kClear53, 0);
-    write(channel, kClear54, 0);
-    write(channel, kClear55, 0);
+    write(channel, kInitSettingB, kInitValueB);
+    for (int r = kInitClearedFirst; r <= kInitClearedLast; ++r)
+        write(channel, r, 0);
     if (fd_ >= 0 && enabled_)
         std::clog << "spi: init channel " << channel << std::endl;
 }
@@ -164,7 +164,7 @@ void spiCtrl::enable_channel(int channel)
 {
     if (!channelUsable(channel, isChannel(channel), "enable"))
         return;
-    write(channel, kDisable, kEnabled);
+    write(channel, kChannelState, kEnabled);
     if (fd_ >= 0 && enabled_)
         std::clog << "spi: enable channel " << channel << std::endl;
 }
@@ -173,7 +173,7 @@ void spiCtrl::disable_channel(int channel)
 {
     if (!channelUsable(channel, isChannel(channel), "disable"))
         return;
-    write(channel, kDisable, kDisabled);
+    write(channel, kChannelState, kDisabled);
     if (fd_ >= 0 && enabled_)
         std::clog << "spi: disable channel " << channel << std::endl;
 }
