@@ -9,13 +9,19 @@
 #include "board/BigEndian.h"
 #include "board/IoctlCode.h"
 
+namespace E1 {
+
+// The board's E1 trunks and the time slots of each.
+constexpr int kTrunks = 4;
+constexpr int kTimeSlots = 32;
+
+} // namespace E1
+
 namespace Maintenance {
 
 constexpr std::uint32_t kTrunkStatus = IoctlCode::iowr('M', 3, 80);
 // The mask goes by value: bit t selects the transmit clock of trunk t.
 constexpr std::uint32_t kTclk = IoctlCode::iowr('M', 11, 4);
-
-constexpr int kTrunks = 4;
 
 // The 80-byte status record; only the fields below are known, the other bytes
 // are zero going in and not read coming back.
@@ -67,9 +73,6 @@ constexpr std::uint32_t kCloseTrunk = IoctlCode::iow('C', 1, 4);
 constexpr std::uint32_t kSetBits = IoctlCode::iowr('C', 2, 12);
 constexpr std::uint32_t kGetBits = IoctlCode::iowr('C', 3, 12);
 constexpr std::uint32_t kSlot = IoctlCode::iowr('C', 4, 16);
-
-constexpr int kTrunks = 4;
-constexpr int kTimeSlots = 32;
 
 // cas_channel: one time slot of a trunk (time slot 0: the whole trunk) and its
 // signalling bits (low 4 bits each). Also the record of each event read from

@@ -10,6 +10,13 @@
 
 namespace Hal {
 
+// The switch's channels: 0..8191 device channels (trunk time slots, driver
+// channels), then the shared bus, channel c of bus b at 8192 + b * 128 + c.
+constexpr int kBusBase = 8192;
+constexpr int kBuses = 16;
+constexpr int kBusChannels = 128;
+constexpr int kChannels = kBusBase + kBuses * kBusChannels;
+
 constexpr std::uint32_t kConnect = IoctlCode::iow('M', 2, 8);
 constexpr std::uint32_t kDisable = IoctlCode::iow('M', 3, 4);
 constexpr std::uint32_t kWrite = IoctlCode::iowr('M', 4, 8);

@@ -14,7 +14,8 @@ namespace Spi {
 constexpr std::uint32_t kReadRegister = IoctlCode::iowr('B', 3, 3);
 constexpr std::uint32_t kWriteRegister = IoctlCode::iowr('B', 4, 3);
 
-constexpr unsigned kChannels = 8;
+// The line interfaces (the BRI ports) behind the SPI bus.
+constexpr int kChannels = 8;
 
 // Register access: channel, register address, value (0xFF going into a read;
 // the read's value comes back in the low 8 bits of the request's result).

@@ -63,7 +63,7 @@ bool HwMux::IsOpened()
     SetCloexec(fd_, true);
     std::clog << "hwMux: device opened" << std::endl;
     for (unsigned i = 0; i < kBusOutputs; ++i) {
-        sendDisable(kBusBase + static_cast<int>(i));
+        sendDisable(Hal::kBusBase + static_cast<int>(i));
         table_[i] = kDisabled;
     }
     cursor_ = 0;
@@ -75,8 +75,8 @@ bool HwMux::IsOpened()
 // Only the shared bus 8192..10239 has entries; other channels go to the driver untracked.
 void HwMux::track(int ch, std::uint16_t entry)
 {
-    if (ch >= kBusBase && ch < kBusBase + static_cast<int>(kBusOutputs))
-        table_[static_cast<unsigned>(ch - kBusBase)] = entry;
+    if (ch >= Hal::kBusBase && ch < Hal::kChannels)
+        table_[static_cast<unsigned>(ch - Hal::kBusBase)] = entry;
 }
 
 bool HwMux::sendDisable(int ch)
@@ -169,7 +169,7 @@ void HwMux::Reset() {}
 void HwMux::RefreshChannel(int i)
 {
     if (i >= 0 && i < static_cast<int>(kBusOutputs) && table_[static_cast<unsigned>(i)] == kDisabled)
-        sendDisable(kBusBase + i);
+        sendDisable(Hal::kBusBase + i);
 }
 
 void HwMux::OnDPC()

@@ -34,7 +34,7 @@ const int kClockMaster = 0x38;
 // Checked unsigned: -1 is too large.
 bool isChannel(int channel)
 {
-    return static_cast<unsigned>(channel) < static_cast<unsigned>(spiCtrl::kChannels);
+    return static_cast<unsigned>(channel) < static_cast<unsigned>(Spi::kChannels);
 }
 
 } // namespace
@@ -57,7 +57,7 @@ spiCtrl::~spiCtrl()
     if (fd_ < 0)
         return;
     timer_.reset();
-    for (int c = 0; c < kChannels; ++c)
+    for (int c = 0; c < Spi::kChannels; ++c)
         disable_channel(c);
     clock(-1);
     board_.close(fd_);
@@ -126,7 +126,7 @@ void spiCtrl::init_device_and_channels()
         std::clog << "spi: /dev/hal open fail" << std::endl;
         return;
     }
-    for (int c = 0; c < kChannels - 1; ++c) {
+    for (int c = 0; c < Spi::kChannels - 1; ++c) {
         init_channel(c);
         enable_channel(c);
     }
@@ -182,7 +182,7 @@ void spiCtrl::clock(int channel)
 {
     if (!channelUsable(channel, channel == -1 || isChannel(channel), "set clock master"))
         return;
-    for (int c = 0; c < kChannels; ++c)
+    for (int c = 0; c < Spi::kChannels; ++c)
         write(c, kClockMode, kClockSlave);
     if (channel != -1)
         write(channel, kClockMode, kClockMaster);
@@ -227,7 +227,7 @@ void spiCtrl::status()
 {
     if (!enabled_)
         return;
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < Spi::kChannels; ++c) {
         unsigned char v = static_cast<unsigned char>(read(c, kLineStatus));
         // A device without SPI reports no lines at all.
         if (!enabled_)

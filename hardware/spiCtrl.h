@@ -16,7 +16,6 @@ class BoardDevice;
 
 class spiCtrl : public CtrlSrv::Service {
 public:
-    static constexpr int kChannels = 8;
     static constexpr unsigned kPollMs = 1000;
 
     // The process's service on the process's board.

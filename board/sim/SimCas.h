@@ -16,8 +16,8 @@
 
 class SimCas : public SimDriver {
 public:
-    static constexpr int kTrunks = Cas::kTrunks;
-    static constexpr int kTimeSlots = Cas::kTimeSlots;
+    static constexpr int kTrunks = E1::kTrunks;
+    static constexpr int kTimeSlots = E1::kTimeSlots;
 
     struct Slot {
         bool enabled = false;

@@ -29,7 +29,7 @@ int SimHal::spiRequest(std::uint32_t code, unsigned char* record, int& error)
         error = ENODEV;
         return -1;
     }
-    if (r.channel >= kSpiChannels) {
+    if (r.channel >= Spi::kChannels) {
         error = EINVAL;
         return -1;
     }

@@ -12,11 +12,13 @@
 #include <cstdint>
 #include <map>
 
+#include "board/HalRecords.h"
+#include "board/SpiRecords.h"
 #include "board/sim/SimDriver.h"
 
 class SimHal : public SimDriver {
 public:
-    static constexpr int kChannels = 10240;
+    static constexpr int kChannels = Hal::kChannels;
 
     enum class Setting : std::uint8_t { Unset, Disabled, Connected, Constant };
     struct Output {
@@ -31,7 +33,6 @@ public:
               int& error) override;
 
     // Register access of the line interfaces.
-    static constexpr int kSpiChannels = 8;
     static constexpr int kLineStatus = 51;
     unsigned char spiRegister(int channel, int address) const
     {
@@ -60,7 +61,7 @@ private:
 
     std::array<Output, kChannels> outputs_;
     std::array<unsigned char, kChannels> inputs_;
-    std::array<std::array<unsigned char, 256>, kSpiChannels> registers_;
+    std::array<std::array<unsigned char, 256>, Spi::kChannels> registers_;
     std::map<int, unsigned char> stuck_;
     bool spi_ = true;
     std::int32_t clock_ = 4;

@@ -12,7 +12,7 @@
 
 class SimMaintenance : public SimDriver {
 public:
-    static constexpr int kTrunks = Maintenance::kTrunks;
+    static constexpr int kTrunks = E1::kTrunks;
     using Record = Maintenance::TrunkStatusRecord::Bytes;
 
     SimMaintenance();
