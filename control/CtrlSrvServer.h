@@ -25,8 +25,9 @@ class Service;
 class Server : public Control::Notify
 {
 public:
-    static const unsigned no_slot = 0xFFFFFFFFu;
-    static const unsigned max_slot = 1023;
+    // Slot numbers of messages: 0..max_slot; no_slot: none given.
+    static constexpr unsigned no_slot = 0xFFFFFFFFu;
+    static constexpr unsigned max_slot = 1023;
     // Named in the log when a service leaves a command unanswered.
     static const char* const support_contact;
 

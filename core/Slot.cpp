@@ -59,7 +59,7 @@ int Slot::IGetReceiveChannel() { return -1; }
 
 void Slot::Put(std::ostream& os) const
 {
-    if (id_ <= kMaxId)
+    if (id_ <= CtrlSrv::Server::max_slot)
         os << std::dec << std::right << std::setfill('0') << std::setw(2) << id_ << std::setfill(' ');
     else if (id_ != kNoId)
         os << 'i' << std::dec << id_;

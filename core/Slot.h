@@ -17,6 +17,7 @@
 #include "asn1/modules/LEMZGW.h"
 #include "asn1/modules/LGCP.h"
 #include "asn1/modules/TERM.h"
+#include "control/CtrlSrvServer.h"
 #include "hardware/TonecReceiver.h"
 
 class SlotFactory;
@@ -43,8 +44,8 @@ struct SlotFactoryLink {
 
 class Slot : public SlotLiveLink, public SlotFactoryLink {
 public:
-    static constexpr unsigned kNoId = 0xFFFFFFFFu;
-    static constexpr unsigned kMaxId = 1023;
+    // The id of a slot not in the registry.
+    static constexpr unsigned kNoId = CtrlSrv::Server::no_slot;
 
     Slot();
     Slot(const Slot&) = delete;

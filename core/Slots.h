@@ -18,7 +18,7 @@
 
 class Slots : public CtrlSrv::Service {
 public:
-    static constexpr unsigned kSlots = 1024;
+    static constexpr unsigned kSlots = CtrlSrv::Server::max_slot + 1;
     using SleepFunction = unsigned (*)(unsigned);
 
     static Slots& instance();
