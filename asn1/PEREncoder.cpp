@@ -17,16 +17,6 @@ unsigned octetsFor(std::uint32_t v)
     return n;
 }
 
-// v within [lb, ub]: signed comparison when lb is negative, unsigned otherwise.
-bool withinLimits(std::uint32_t v, std::uint32_t lb, std::uint32_t ub)
-{
-    if (static_cast<std::int32_t>(lb) < 0) {
-        const std::int32_t s = static_cast<std::int32_t>(v);
-        return s >= static_cast<std::int32_t>(lb) && s <= static_cast<std::int32_t>(ub);
-    }
-    return v >= lb && v <= ub;
-}
-
 // Known extensions the value marks, and whether any of them is present.
 // Presence bits of extensions this schema does not list (kept by a decoder)
 // are not written: no field would follow for them.
