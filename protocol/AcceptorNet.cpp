@@ -16,11 +16,6 @@ namespace Control {
 
 namespace {
 
-const char* error_text()
-{
-    return std::strerror(errno);
-}
-
 void set_int(int fd, int level, int option, int value)
 {
     ::setsockopt(fd, level, option, &value, sizeof value);

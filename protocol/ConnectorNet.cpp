@@ -13,11 +13,6 @@ namespace Control {
 
 namespace {
 
-const char* error_text()
-{
-    return std::strerror(errno);
-}
-
 std::string dotted(const in_addr& address)
 {
     char text[INET_ADDRSTRLEN] = "";

@@ -4,6 +4,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <new>
@@ -28,6 +29,11 @@ const char* GetTextNotation(Service::State::Type state)
         return "Connected";
     }
     return "Unknown";
+}
+
+const char* error_text()
+{
+    return std::strerror(errno);
 }
 
 Service::Service()

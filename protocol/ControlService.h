@@ -112,6 +112,9 @@ private:
 // "Idle", "Connecting", "Deactivating", "Connected"; "Unknown" otherwise.
 const char* GetTextNotation(Service::State::Type state);
 
+// The text of errno, for the transports' failure lines.
+const char* error_text();
+
 // The TCP flavour.
 class ServiceNet : public Service
 {

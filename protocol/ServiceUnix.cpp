@@ -18,11 +18,6 @@ namespace Control {
 
 namespace {
 
-const char* error_text()
-{
-    return std::strerror(errno);
-}
-
 // Zeroed record, family AF_UNIX, at most 107 path bytes, NUL-terminated.
 sockaddr_un unix_address(const std::string& path)
 {
