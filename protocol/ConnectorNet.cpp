@@ -53,32 +53,6 @@ INet4::Addr ConnectorNet::GetTarget() const
     return target;
 }
 
-bool ConnectorNet::ImplActivate()
-{
-    budget = quick_retries;
-    TryConnect();
-    return true;
-}
-
-void ConnectorNet::ImplDeactivate()
-{
-    Release();
-    socket.close();
-    retry_timer.reset();
-    connect_event.Release();
-}
-
-void ConnectorNet::ImplOnDisconnect()
-{
-    // The budget is not refilled: quick retries only with what is left.
-    retry_timer.set(reconnect_ms, &ConnectorNet::OnTimeout, this);
-}
-
-void ConnectorNet::OnTimeout(Timer*)
-{
-    TryConnect();
-}
-
 void ConnectorNet::TryConnect()
 {
     // A live connection is never replaced by a second one.
@@ -144,16 +118,6 @@ void ConnectorNet::OnSocketEvent(int, short events)
     }
     std::cout << "connected to " << target << "." << std::endl;
     Handover(target);
-}
-
-void ConnectorNet::Retry(unsigned slow_ms)
-{
-    unsigned ms = slow_ms;
-    if (budget > 0) {
-        --budget;
-        ms = quick_retry_ms;
-    }
-    retry_timer.set(ms, &ConnectorNet::OnTimeout, this);
 }
 
 void ConnectorNet::Handover(const INet4::Addr& target)

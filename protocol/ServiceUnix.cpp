@@ -137,32 +137,6 @@ ConnectorUnix::ConnectorUnix(const std::string& path, const std::string& local)
     connect_event.Bind("ConnectorUnix::OnSocketEvent", &ConnectorUnix::OnSocketEvent, this);
 }
 
-bool ConnectorUnix::ImplActivate()
-{
-    budget = quick_retries;
-    TryConnect();
-    return true;
-}
-
-void ConnectorUnix::ImplDeactivate()
-{
-    Release();
-    socket.close();
-    retry_timer.reset();
-    connect_event.Release();
-}
-
-void ConnectorUnix::ImplOnDisconnect()
-{
-    // The budget is not refilled: quick retries only with what is left.
-    retry_timer.set(reconnect_ms, &ConnectorUnix::OnTimeout, this);
-}
-
-void ConnectorUnix::OnTimeout(Timer*)
-{
-    TryConnect();
-}
-
 void ConnectorUnix::TryConnect()
 {
     // A live connection is never replaced by a second one.
@@ -212,16 +186,6 @@ void ConnectorUnix::OnSocketEvent(int, short events)
     // to report.
     if ((events & (POLLOUT | POLLERR | POLLHUP)) != 0)
         connect_event.Release();
-}
-
-void ConnectorUnix::Retry(unsigned slow_ms)
-{
-    unsigned ms = slow_ms;
-    if (budget > 0) {
-        --budget;
-        ms = quick_retry_ms;
-    }
-    retry_timer.set(ms, &ConnectorUnix::OnTimeout, this);
 }
 
 } // namespace Control
