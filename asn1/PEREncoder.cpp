@@ -304,19 +304,11 @@ bool PEREncoder::do_visit(const AbstractString& value)
         byteAlign();
     }
     const bool ownCode = info->canonicalBits <= bits && info->canonicalBits > 4;
-    const unsigned char* set = reinterpret_cast<const unsigned char*>(info->characterSet);
-    const unsigned char* setEnd = set + info->characterSetSize;
     for (char c : value) {
-        const unsigned char code = static_cast<unsigned char>(c);
-        if (ownCode) {
-            encodeMultiBit(code, bits);
-            continue;
-        }
-        // The set is in ascending code order.
-        const unsigned char* it = std::lower_bound(set, setEnd, code);
-        if (it == setEnd || *it != code)
+        std::uint32_t code = static_cast<unsigned char>(c);
+        if (!ownCode && !value.characterIndex(c, code))
             return false;
-        encodeMultiBit(static_cast<std::uint32_t>(it - set), bits);
+        encodeMultiBit(code, bits);
     }
     return true;
 }
