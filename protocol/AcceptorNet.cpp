@@ -46,58 +46,12 @@ bool AcceptorNet::ImplActivate()
     return true;
 }
 
-void AcceptorNet::BindSocket()
+ListenResult AcceptorNet::Listen()
 {
     INet4::Addr address;
     address.Reset();
     address.SetPort(port);
-    switch (BindAndListen(listening, address.sa(), sizeof address, verbose)) {
-    case ListenResult::Listening:
-        listen_event.Schedule(listening, POLLIN);
-        break;
-    case ListenResult::BindFailed:
-        bind_timer.set(bind_retry_ms, &AcceptorNet::OnTimeout, this);
-        break;
-    case ListenResult::Failed:
-        Deactivate();
-        break;
-    }
-}
-
-void AcceptorNet::OnTimeout(Timer*)
-{
-    BindSocket();
-}
-
-void AcceptorNet::ImplDeactivate()
-{
-    bind_timer.reset();
-    listen_event.Release();
-    listening.close();
-}
-
-void AcceptorNet::OnSocketEvent(int, short events)
-{
-    if ((events & POLLIN) == 0)
-        return;
-    // Every pending connection; a callback may close the listening socket,
-    // which ends the loop at the next accept.
-    for (;;) {
-        INet4::Addr peer;
-        Fd accepted = AcceptConnection(listening.get(), peer);
-        if (!accepted)
-            break;
-        const Admission admission = AdmitConnection(GetState(), accepted, peer, verbose);
-        if (admission == Admission::Refused)
-            ImplRefuseConnection();
-        if (admission != Admission::Taken)
-            continue;   // closed here
-        ServiceNet::Connected(accepted, peer);
-        // Taken only when the service was not still reporting a close: an
-        // ignored connection is closed here, so its peer is not left hanging.
-        if (GetState() == State::Connected)
-            ImplConnected(accepted);
-    }
+    return BindAndListen(listening, address.sa(), sizeof address, verbose);
 }
 
 bool AcceptorNetCheckConnection::ImplActivate()
@@ -110,7 +64,7 @@ bool AcceptorNetCheckConnection::ImplActivate()
 void AcceptorNetCheckConnection::ImplDeactivate()
 {
     check_timer.reset();
-    AcceptorNet::ImplDeactivate();
+    AcceptorBase::ImplDeactivate();
 }
 
 void AcceptorNetCheckConnection::ImplConnected(Fd fd)

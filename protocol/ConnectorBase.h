@@ -8,6 +8,9 @@
 // The connector (Derived) keeps the members, in its own order, and befriends
 // this base: socket (Fd), retry_timer (Timer), connect_event (Event), budget
 // (int), and TryConnect(), one attempt.
+#include <iostream>
+
+#include "protocol/ControlService.h"
 #include "runtime/Timer.h"
 
 namespace Control {
@@ -43,6 +46,25 @@ protected:
     void ImplOnDisconnect() override { self().retry_timer.set(reconnect_ms, &ConnectorBase::OnTimeout, this); }
 
     void OnTimeout(Timer*) { self().TryConnect(); }
+
+    // Takes fd (-1: creation failed) as the attempt's socket and makes it
+    // non-blocking. False when either fails: the failure is written, naming
+    // the socket `kind`, and the service is deactivated (no retry).
+    bool TakeSocket(int fd, const char* kind)
+    {
+        self().socket.reset(fd);
+        if (fd < 0) {
+            std::cerr << "can't create " << kind << ":" << error_text() << std::endl;
+            this->Deactivate();
+            return false;
+        }
+        if (!self().socket.NonBlock()) {
+            std::cerr << "can't set " << kind << " to non block mode: " << error_text() << std::endl;
+            this->Deactivate();
+            return false;
+        }
+        return true;
+    }
 
     // The next attempt: quick_retry_ms later while the budget lasts (spending
     // one), slow_ms later afterwards.

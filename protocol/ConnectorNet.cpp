@@ -61,17 +61,8 @@ void ConnectorNet::TryConnect()
     const int fd = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (fd >= 0)
         SetCloexec(fd, true);
-    socket.reset(fd);
-    if (fd < 0) {
-        std::cerr << "can't create socket:" << error_text() << std::endl;
-        Deactivate();
+    if (!TakeSocket(fd, "socket"))
         return;
-    }
-    if (!socket.NonBlock()) {
-        std::cerr << "can't set socket to non block mode: " << error_text() << std::endl;
-        Deactivate();
-        return;
-    }
     const INet4::Addr target = GetTarget();
     if (::connect(fd, target.sa(), sizeof target) == 0) {
         std::clog << "already connected to " << target << std::endl;

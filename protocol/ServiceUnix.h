@@ -10,6 +10,7 @@
 // protocol stack.
 #include <string>
 
+#include "protocol/AcceptorBase.h"
 #include "protocol/ConnectorBase.h"
 #include "protocol/ControlService.h"
 #include "runtime/Event.h"
@@ -25,10 +26,11 @@ public:
     void Connected(Fd fd, const std::string& name);
 };
 
-class AcceptorUnix : public ServiceUnix
+class AcceptorUnix : public AcceptorBase<AcceptorUnix, ServiceUnix>
 {
 public:
-    static const unsigned bind_retry_ms = 5000;
+    // The path the peer is bound to; empty for an unbound one.
+    using Peer = std::string;
 
     AcceptorUnix() : AcceptorUnix(std::string()) {}
     explicit AcceptorUnix(const std::string& path);
@@ -37,18 +39,13 @@ public:
 
 protected:
     bool ImplActivate() override;
-    void ImplDeactivate() override;
-    void ImplOnDisconnect() override {}
-    // A further connection was refused.
-    virtual void ImplRefuseConnection() {}
-    // A connection was handed to the service (fd: a duplicate of it).
-    virtual void ImplConnected(Fd) {}
-
-    void OnSocketEvent(int fd, short events);
-    void OnTimeout(Timer*);
-    void BindSocket();
 
 private:
+    friend class AcceptorBase<AcceptorUnix, ServiceUnix>;
+
+    ListenResult Listen();
+    Fd Accept(Peer& peer);
+
     std::string path;
     Fd listening;
     Timer bind_timer;
