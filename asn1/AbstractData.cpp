@@ -9,16 +9,6 @@
 
 namespace ASN1 {
 
-unsigned CountBits(std::uint32_t n)
-{
-    if (n == 0)
-        return 32;
-    unsigned bits = 0;
-    for (std::uint32_t v = n - 1; v != 0; v >>= 1)
-        ++bits;
-    return bits;
-}
-
 int lexicographic_compare_bytes(const char* a, const char* aEnd, const char* b, const char* bEnd)
 {
     for (; a != aEnd && b != bEnd; ++a, ++b) {

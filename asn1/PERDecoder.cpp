@@ -55,20 +55,7 @@ std::string PERDecoder::failurePath() const
 
 // ---- bit reader ----
 
-bool PERDecoder::decodeSingleBit()
-{
-    if (beginPosition >= endPosition)
-        return false;
-    --bitOffset;
-    const bool bit = ((static_cast<unsigned char>(*beginPosition) >> bitOffset) & 1) != 0;
-    if (bitOffset == 0) {
-        ++beginPosition;
-        bitOffset = 8;
-    }
-    return bit;
-}
-
-bool PERDecoder::decodeMultiBit(unsigned n, std::uint32_t& out)
+bool PERDecoder::decodeBits(unsigned n, std::uint32_t& out)
 {
     if (n > 32 || getBitsLeft() < n)
         return false;

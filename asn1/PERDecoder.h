@@ -31,9 +31,32 @@ public:
     }
     bool atEnd() const { return beginPosition >= endPosition; }
     // The next bit; 0 and no move when no bit is left.
-    bool decodeSingleBit();
+    bool decodeSingleBit()
+    {
+        if (beginPosition >= endPosition)
+            return false;
+        --bitOffset;
+        const bool bit = ((static_cast<unsigned char>(*beginPosition) >> bitOffset) & 1) != 0;
+        if (bitOffset == 0) {
+            ++beginPosition;
+            bitOffset = 8;
+        }
+        return bit;
+    }
     // The next n bits (n <= 32); false when n > 32 or too few bits are left.
-    bool decodeMultiBit(unsigned n, std::uint32_t& out);
+    bool decodeMultiBit(unsigned n, std::uint32_t& out)
+    {
+        // Most fields lie within the current octet.
+        if (n == 0 || n > bitOffset || beginPosition >= endPosition)
+            return decodeBits(n, out);
+        bitOffset -= n;
+        out = (static_cast<unsigned char>(*beginPosition) >> bitOffset) & ((1u << n) - 1);
+        if (bitOffset == 0) {
+            ++beginPosition;
+            bitOffset = 8;
+        }
+        return true;
+    }
     void byteAlign();
     // Moves to p (at most endPosition), at an octet boundary.
     void setPosition(const char* p);
@@ -83,6 +106,8 @@ public:
     std::string failurePath() const;
 
 private:
+    // decodeMultiBit across octets (and its failures).
+    bool decodeBits(unsigned n, std::uint32_t& out);
     // Records the stop position once and the name of a component the failure
     // passed through on its way out.
     void noteFailure(const char* name);

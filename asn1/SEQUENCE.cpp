@@ -1,5 +1,6 @@
 #include "asn1/SEQUENCE.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -42,7 +43,7 @@ void SEQUENCE::BitMap::swap(BitMap& other)
     other = tmp;
 }
 
-void SEQUENCE::BitMap::resize(std::uint32_t bits)
+void SEQUENCE::BitMap::resizeTo(std::uint32_t bits)
 {
     const std::uint32_t oldOctets = octets();
     const std::uint32_t newOctets = static_cast<std::uint32_t>((static_cast<std::uint64_t>(bits) + 7) / 8);
@@ -72,12 +73,25 @@ bool SEQUENCE::BitMap::any() const
 
 // ---- FieldVector ----
 
-SEQUENCE::FieldVector::FieldVector(std::size_t count) : data_(new AbstractData*[count]()), size_(count)
+namespace {
+
+// A table of count null pointers; null for none.
+AbstractData** newTable(std::size_t count)
+{
+    if (count == 0)
+        return nullptr;
+    AbstractData** table = static_cast<AbstractData**>(Recycler::allocate(count * sizeof(AbstractData*)));
+    std::fill(table, table + count, nullptr);
+    return table;
+}
+
+} // namespace
+
+SEQUENCE::FieldVector::FieldVector(std::size_t count) : data_(newTable(count)), size_(count)
 {
 }
 
-SEQUENCE::FieldVector::FieldVector(const FieldVector& other)
-    : data_(new AbstractData*[other.size_]()), size_(other.size_)
+SEQUENCE::FieldVector::FieldVector(const FieldVector& other) : data_(newTable(other.size_)), size_(other.size_)
 {
     for (std::size_t i = 0; i < size_; ++i)
         data_[i] = other.data_[i] ? other.data_[i]->clone() : nullptr;
@@ -94,20 +108,13 @@ SEQUENCE::FieldVector::~FieldVector()
 {
     for (std::size_t i = 0; i < size_; ++i)
         delete data_[i];
+    Recycler::release(data_, size_ * sizeof(AbstractData*));
 }
 
 void SEQUENCE::FieldVector::swap(FieldVector& other)
 {
-    data_.swap(other.data_);
+    std::swap(data_, other.data_);
     std::swap(size_, other.size_);
-}
-
-void SEQUENCE::FieldVector::reset(std::size_t i, AbstractData* value)
-{
-    if (data_[i] != value) {
-        delete data_[i];
-        data_[i] = value;
-    }
 }
 
 AbstractData* SEQUENCE::FieldVector::release(std::size_t i)
@@ -159,16 +166,6 @@ SEQUENCE& SEQUENCE::operator=(const SEQUENCE& other)
 AbstractData* SEQUENCE::create(const AbstractData::InfoType* info)
 {
     return new SEQUENCE(static_cast<const InfoType*>(info));
-}
-
-bool SEQUENCE::hasOptionalField(std::int32_t optionalNumber) const
-{
-    if (optionalNumber < 0)
-        return false;
-    const std::uint32_t n = static_cast<std::uint32_t>(optionalNumber);
-    if (n < info()->numOptional)
-        return optionalMap[n];
-    return extensionMap[n - info()->numOptional];
 }
 
 void SEQUENCE::includeOptionalField(std::int32_t optionalNumber, std::size_t fieldIndex)

@@ -47,13 +47,19 @@ public:
         void set(std::uint32_t i) { if (i < bitsInUse_) data()[i >> 3] |= static_cast<unsigned char>(0x80u >> (i & 7)); }
         void clear(std::uint32_t i) { if (i < bitsInUse_) data()[i >> 3] &= static_cast<unsigned char>(~(0x80u >> (i & 7))); }
         // Keeps existing octets, adds zero octets or drops octets.
-        void resize(std::uint32_t bits);
+        void resize(std::uint32_t bits)
+        {
+            if (bits != bitsInUse_)
+                resizeTo(bits);
+        }
         bool any() const;
         std::uint32_t octets() const { return (bitsInUse_ + 7) / 8; }
         unsigned char* data() { return heap_ ? heap_.get() : inline_; }
         const unsigned char* data() const { return heap_ ? heap_.get() : inline_; }
 
     private:
+        void resizeTo(std::uint32_t bits);
+
         static constexpr std::uint32_t InlineOctets = 16;
         std::uint32_t bitsInUse_ = 0;
         std::uint32_t capacity_ = InlineOctets;     // octets
@@ -61,7 +67,8 @@ public:
         boost::scoped_array<unsigned char> heap_;
     };
 
-    // Owned field pointers; copying clones every non-null value.
+    // Owned field pointers; copying clones every non-null value. The table
+    // itself is recycled storage.
     class FieldVector {
     public:
         FieldVector() = default;
@@ -74,12 +81,18 @@ public:
         std::size_t size() const { return size_; }
         AbstractData* operator[](std::size_t i) const { return data_[i]; }
         // Destroys the value at i and takes ownership of value.
-        void reset(std::size_t i, AbstractData* value);
+        void reset(std::size_t i, AbstractData* value)
+        {
+            if (data_[i] != value) {
+                delete data_[i];
+                data_[i] = value;
+            }
+        }
         // Hands the value at i to the caller and leaves null.
         AbstractData* release(std::size_t i);
 
     private:
-        boost::scoped_array<AbstractData*> data_;
+        AbstractData** data_ = nullptr;
         std::size_t size_ = 0;
     };
 
@@ -97,7 +110,14 @@ public:
     std::size_t knownExtensions() const { return info()->knownExtensions; }
     const char* fieldName(std::size_t fieldIndex) const { return info()->fieldNames[fieldIndex]; }
 
-    bool hasOptionalField(std::int32_t optionalNumber) const;
+    bool hasOptionalField(std::int32_t optionalNumber) const
+    {
+        if (optionalNumber < 0)
+            return false;
+        const std::uint32_t n = static_cast<std::uint32_t>(optionalNumber);
+        const std::uint32_t optional = info()->numOptional;
+        return n < optional ? optionalMap[n] : extensionMap[n - optional];
+    }
     // Sets the presence bit (growing extensionMap for an extension number) and
     // creates the field when it has no value object; an existing one stays.
     void includeOptionalField(std::int32_t optionalNumber, std::size_t fieldIndex);
