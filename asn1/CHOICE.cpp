@@ -51,21 +51,6 @@ AbstractData* CHOICE::setSelection(std::int32_t id, AbstractData* value)
     return value;
 }
 
-bool CHOICE::createSelection()
-{
-    const AbstractData::InfoType* alternative = nullptr;
-    if (choiceID >= 0 && static_cast<std::uint32_t>(choiceID) < info()->totalChoices)
-        alternative = info()->selectionInfos[choiceID];
-    delete choice;
-    choice = nullptr;
-    if (alternative == nullptr) {
-        choiceID = unknownSelection_;
-        return false;
-    }
-    choice = alternative->create(alternative);
-    return true;
-}
-
 void CHOICE::swap(CHOICE& other)
 {
     std::swap(choice, other.choice);

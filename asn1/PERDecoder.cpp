@@ -101,7 +101,7 @@ std::size_t PERDecoder::decodeBlock(char* dst, std::size_t n)
 }
 
 // X.691 10.5: constrained whole number.
-int PERDecoder::decodeUnsigned(std::uint32_t lb, std::uint32_t ub, std::uint32_t& out)
+int PERDecoder::decodeNumber(std::uint32_t lb, std::uint32_t ub, std::uint32_t& out)
 {
     if (lb == ub) {
         out = lb;
@@ -187,7 +187,7 @@ int PERDecoder::decodeConstrainedLength(const ConstrainedObject& object, std::ui
     }
 }
 
-bool PERDecoder::decodeBitMap(unsigned char* bits, std::uint32_t m)
+bool PERDecoder::decodeLongBitMap(unsigned char* bits, std::uint32_t m)
 {
     if (getBitsLeft() < m)
         return false;

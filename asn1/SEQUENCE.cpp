@@ -43,6 +43,8 @@ void SEQUENCE::BitMap::swap(BitMap& other)
     other = tmp;
 }
 
+// Shrinking clears what it drops; growing past the storage moves the map
+// to the heap.
 void SEQUENCE::BitMap::resizeTo(std::uint32_t bits)
 {
     const std::uint32_t oldOctets = octets();
@@ -50,12 +52,12 @@ void SEQUENCE::BitMap::resizeTo(std::uint32_t bits)
     if (newOctets > capacity_) {
         boost::scoped_array<unsigned char> grown(new unsigned char[newOctets]);
         std::memcpy(grown.get(), data(), oldOctets);
+        std::memset(grown.get() + oldOctets, 0, newOctets - oldOctets);
         heap_.swap(grown);
         capacity_ = newOctets;
+    } else if (newOctets < oldOctets) {
+        std::memset(data() + newOctets, 0, oldOctets - newOctets);
     }
-    if (newOctets > oldOctets)
-        std::memset(data() + oldOctets, 0, newOctets - oldOctets);
-    // Bits beyond the map stay 0, so any() and comparisons need no masking.
     if (bits % 8 != 0)
         data()[newOctets - 1] &= static_cast<unsigned char>(0xFF00u >> (bits % 8));
     bitsInUse_ = bits;
@@ -73,28 +75,20 @@ bool SEQUENCE::BitMap::any() const
 
 // ---- FieldVector ----
 
-namespace {
-
-// A table of count null pointers; null for none.
-AbstractData** newTable(std::size_t count)
+SEQUENCE::FieldVector::FieldVector(std::size_t count) : size_(count)
 {
-    if (count == 0)
-        return nullptr;
-    AbstractData** table = static_cast<AbstractData**>(Recycler::allocate(count * sizeof(AbstractData*)));
-    std::fill(table, table + count, nullptr);
-    return table;
+    if (count > InlineFields) {
+        storage_.heap_ = static_cast<AbstractData**>(Recycler::allocate(count * sizeof(AbstractData*)));
+        std::fill(storage_.heap_, storage_.heap_ + count, nullptr);
+    }
 }
 
-} // namespace
-
-SEQUENCE::FieldVector::FieldVector(std::size_t count) : data_(newTable(count)), size_(count)
+SEQUENCE::FieldVector::FieldVector(const FieldVector& other) : FieldVector(other.size_)
 {
-}
-
-SEQUENCE::FieldVector::FieldVector(const FieldVector& other) : data_(newTable(other.size_)), size_(other.size_)
-{
+    AbstractData** mine = table();
+    AbstractData* const* theirs = other.table();
     for (std::size_t i = 0; i < size_; ++i)
-        data_[i] = other.data_[i] ? other.data_[i]->clone() : nullptr;
+        mine[i] = theirs[i] ? theirs[i]->clone() : nullptr;
 }
 
 SEQUENCE::FieldVector& SEQUENCE::FieldVector::operator=(const FieldVector& other)
@@ -106,21 +100,23 @@ SEQUENCE::FieldVector& SEQUENCE::FieldVector::operator=(const FieldVector& other
 
 SEQUENCE::FieldVector::~FieldVector()
 {
+    AbstractData** values = table();
     for (std::size_t i = 0; i < size_; ++i)
-        delete data_[i];
-    Recycler::release(data_, size_ * sizeof(AbstractData*));
+        delete values[i];
+    if (size_ > InlineFields)
+        Recycler::release(storage_.heap_, size_ * sizeof(AbstractData*));
 }
 
 void SEQUENCE::FieldVector::swap(FieldVector& other)
 {
-    std::swap(data_, other.data_);
+    std::swap(storage_, other.storage_);
     std::swap(size_, other.size_);
 }
 
 AbstractData* SEQUENCE::FieldVector::release(std::size_t i)
 {
-    AbstractData* value = data_[i];
-    data_[i] = nullptr;
+    AbstractData* value = table()[i];
+    table()[i] = nullptr;
     return value;
 }
 

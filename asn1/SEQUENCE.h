@@ -31,7 +31,9 @@ public:
     static const std::uint32_t defaultTag[1];
 
     // Presence bits in PER order: bit i is bit 7 - i % 8 of octet i / 8.
-    // Maps up to 128 bits (every map a decoder accepts) live inline.
+    // Maps up to 128 bits (every map a decoder accepts) live inline. Every
+    // stored bit beyond the map is 0, so growing within the storage only
+    // moves the end.
     class BitMap {
     public:
         BitMap() = default;
@@ -49,7 +51,9 @@ public:
         // Keeps existing octets, adds zero octets or drops octets.
         void resize(std::uint32_t bits)
         {
-            if (bits != bitsInUse_)
+            if (bits > bitsInUse_ && bits <= capacity_ * 8)
+                bitsInUse_ = bits;
+            else if (bits != bitsInUse_)
                 resizeTo(bits);
         }
         bool any() const;
@@ -67,8 +71,8 @@ public:
         boost::scoped_array<unsigned char> heap_;
     };
 
-    // Owned field pointers; copying clones every non-null value. The table
-    // itself is recycled storage.
+    // Owned field pointers; copying clones every non-null value. Up to four
+    // pointers live inline, a longer table is recycled storage.
     class FieldVector {
     public:
         FieldVector() = default;
@@ -79,20 +83,28 @@ public:
         void swap(FieldVector& other);
 
         std::size_t size() const { return size_; }
-        AbstractData* operator[](std::size_t i) const { return data_[i]; }
+        AbstractData* operator[](std::size_t i) const { return table()[i]; }
         // Destroys the value at i and takes ownership of value.
         void reset(std::size_t i, AbstractData* value)
         {
-            if (data_[i] != value) {
-                delete data_[i];
-                data_[i] = value;
+            AbstractData*& slot = table()[i];
+            if (slot != value) {
+                delete slot;
+                slot = value;
             }
         }
         // Hands the value at i to the caller and leaves null.
         AbstractData* release(std::size_t i);
 
     private:
-        AbstractData** data_ = nullptr;
+        static constexpr std::size_t InlineFields = 4;
+        AbstractData** table() { return size_ <= InlineFields ? storage_.inline_ : storage_.heap_; }
+        AbstractData* const* table() const { return size_ <= InlineFields ? storage_.inline_ : storage_.heap_; }
+
+        union Storage {
+            AbstractData* inline_[InlineFields];
+            AbstractData** heap_;
+        } storage_ = {};
         std::size_t size_ = 0;
     };
 
