@@ -306,18 +306,31 @@ int SimBoard::close(int fd)
 
 int SimBoard::ioctl(int fd, std::uint32_t code, unsigned char* data, std::size_t size)
 {
-    // The usual request (the switch's sweep sends 256 a loop turn): a known
-    // descriptor, a well-formed record, nobody reading the log, no fault.
-    const std::size_t i = static_cast<std::size_t>(fd);
-    if (fd >= 0 && i < byFd_.size() && byFd_[i] != nullptr && !keep_ && file_ == nullptr && faults_.empty() &&
-        data != nullptr && size == IoctlCode::size(code)) {
+    // The usual request: a known descriptor, a well-formed record, nobody
+    // reading the log, no fault.
+    SimOpenFile* file = quietOpen(fd);
+    if (file != nullptr && data != nullptr && size == IoctlCode::size(code)) {
         int error = 0;
-        const int result = byFd_[i]->driver->ioctl(*byFd_[i], code, data, size, error);
+        const int result = file->driver->ioctl(*file, code, data, size, error);
         if (result < 0)
             errno = error;
         return result;
     }
     return recordedIoctl(fd, code, data, size);
+}
+
+// The switch's sweep sends up to 256 disables a loop turn this way.
+void SimBoard::ioctlEach(int fd, std::uint32_t code, unsigned char* records, std::size_t size, std::size_t count)
+{
+    SimOpenFile* file = quietOpen(fd);
+    if (file == nullptr || records == nullptr || size != IoctlCode::size(code)) {
+        BoardDevice::ioctlEach(fd, code, records, size, count);
+        return;
+    }
+    SimDriver& driver = *file->driver;
+    int error = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        driver.ioctl(*file, code, records + i * size, size, error);
 }
 
 // Every other request: the inode lookup, the record, faults and checks.

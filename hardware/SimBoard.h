@@ -58,6 +58,7 @@ public:
     int open(const char* path, int flags) override;
     int close(int fd) override;
     int ioctl(int fd, std::uint32_t code, unsigned char* record, std::size_t size) override;
+    void ioctlEach(int fd, std::uint32_t code, unsigned char* records, std::size_t size, std::size_t count) override;
     int ioctlValue(int fd, std::uint32_t code, long value) override;
     ssize_t read(int fd, void* buffer, std::size_t size) override;
     ssize_t write(int fd, const void* buffer, std::size_t size) override;
@@ -112,6 +113,13 @@ private:
         int times;
     };
 
+    // The open of a known descriptor when a request on it needs neither a
+    // record nor a fault check; else null.
+    SimOpenFile* quietOpen(int fd) const
+    {
+        const std::size_t i = static_cast<std::size_t>(fd);
+        return fd >= 0 && i < byFd_.size() && !keep_ && file_ == nullptr && faults_.empty() ? byFd_[i] : nullptr;
+    }
     int recordedIoctl(int fd, std::uint32_t code, unsigned char* data, std::size_t size);
     SimOpenFile* find(int fd, int& error);
     void remember(int fd, SimOpenFile* file);

@@ -57,19 +57,22 @@ unsigned char SimHal::sample(int channel) const
 
 int SimHal::ioctl(SimOpenFile&, std::uint32_t code, unsigned char* record, std::size_t, int& error)
 {
+    // The switch's sweep sends disables all the time: they come first.
+    if (code == Hal::kDisable) {
+        Hal::DisableRecord r = Hal::DisableRecord::decode(record);
+        if (!valid(r.channel)) {
+            error = EINVAL;
+            return -1;
+        }
+        outputs_[static_cast<std::size_t>(r.channel)] = {Setting::Disabled, -1, 0};
+        return 0;
+    }
     switch (code) {
     case Hal::kConnect: {
         Hal::ConnectRecord r = Hal::ConnectRecord::decode(record);
         if (!valid(r.output) || !valid(r.source))
             break;
         outputs_[static_cast<std::size_t>(r.output)] = {Setting::Connected, r.source, 0};
-        return 0;
-    }
-    case Hal::kDisable: {
-        Hal::DisableRecord r = Hal::DisableRecord::decode(record);
-        if (!valid(r.channel))
-            break;
-        outputs_[static_cast<std::size_t>(r.channel)] = {Setting::Disabled, -1, 0};
         return 0;
     }
     case Hal::kWrite: {
