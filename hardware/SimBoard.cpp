@@ -327,10 +327,7 @@ void SimBoard::ioctlEach(int fd, std::uint32_t code, unsigned char* records, std
         BoardDevice::ioctlEach(fd, code, records, size, count);
         return;
     }
-    SimDriver& driver = *file->driver;
-    int error = 0;
-    for (std::size_t i = 0; i < count; ++i)
-        driver.ioctl(*file, code, records + i * size, size, error);
+    file->driver->ioctlEach(*file, code, records, size, count);
 }
 
 // Every other request: the inode lookup, the record, faults and checks.
