@@ -39,8 +39,9 @@ if [ -z "$daemon" ]; then
     cmake --build "$bin" -j 4 --target stalvane >/dev/null
     daemon="$bin/stalvane"
 fi
-cc -O2 -o "$bin/echo_floor" "$top/bench/echo_floor.c"
-cc -O2 -o "$bin/tpkt_client" "$top/bench/tpkt_client.c"
+for tool in echo_floor tpkt_client; do
+    if [ "$top/bench/$tool.c" -nt "$bin/$tool" ]; then cc -O2 -o "$bin/$tool" "$top/bench/$tool.c"; fi
+done
 
 ping=80010718
 mix=c00101000108380028,c00102000208380138,c001030001040002,c0010400020a,c0010500010a
@@ -78,7 +79,7 @@ sleep 1.3
 # slot number), without seq.
 if [ "$slots" -gt 0 ]; then
     for s in $(seq "$slots"); do
-        printf '4000%04x08%06x\n' "$s" $((0x4a0000 | (s / 128) << 13 | (s % 128) << 6))
+        printf '40%04x08%06x\n' "$s" $((0x4a0000 | (s / 128) << 13 | (s % 128) << 6))
     done >"$root/prelude"
     export PRELUDE="$root/prelude"
 fi

@@ -72,7 +72,19 @@ void Server::OnDisconnect()
 
 void Server::OnMessage(const char* data, int length)
 {
-    LGCP::Message message;
+    // A payload handed in while another is handled gets a message of its own.
+    if (receiving) {
+        LGCP::Message message;
+        Receive(message, data, length);
+        return;
+    }
+    receiving = true;
+    Receive(received, data, length);
+    receiving = false;
+}
+
+void Server::Receive(LGCP::Message& message, const char* data, int length)
+{
     ASN1::CoderEnv env(ASN1::CoderEnv::per_encoding);
     if (ASN1::decode(data, data + length, &env, message, true)) {
         Handle(message);
