@@ -11,7 +11,7 @@
 #             the same frames), so the ping rates show what live slots cost.
 # --sessions N  only the memory check: resident size of the idle daemon, then
 #             after N controller sessions (each a connect, the command mix and
-#             a close; about a second each, the disconnect holds the loop).
+#             a close, 1.3 s apart: the disconnect holds the loop).
 #
 # A controller's disconnect holds the daemon's loop for one second (slot
 # clean-up), so every run starts 1.3 s after the previous one ended. The
@@ -91,9 +91,9 @@ if [ "$sessions" -gt 0 ]; then
     unset PRELUDE
     for i in $(seq "$sessions"); do
         "$bin/tpkt_client" 127.0.0.1 "$dport" "$mix" 5 1 >/dev/null
+        sleep 1.3
         if [ $((i % 100)) -eq 0 ]; then echo "after $i sessions: $(rss) kB"; fi
     done
-    sleep 1.3
     echo "resident: idle $idle kB, after $sessions sessions $(rss) kB"
     exit 0
 fi
