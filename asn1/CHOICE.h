@@ -90,7 +90,13 @@ protected:
     }
 
 private:
-    AbstractData* checkedSelection(std::int32_t id) const;
+    AbstractData* checkedSelection(std::int32_t id) const
+    {
+        if (choiceID != id || choice == nullptr)
+            unselected(id);
+        return choice;
+    }
+    [[noreturn]] void unselected(std::int32_t id) const;
 };
 
 } // namespace ASN1

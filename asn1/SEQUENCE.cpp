@@ -246,15 +246,11 @@ bool SEQUENCE::do_accept(ConstVisitor& visitor) const
     return visitor.visit(*this);
 }
 
-AbstractData* SEQUENCE::checkedField(std::size_t fieldIndex, std::int32_t optionalNumber) const
+void SEQUENCE::absentField(std::size_t fieldIndex) const
 {
-    AbstractData* value = fieldIndex < fields.size() ? fields[fieldIndex] : nullptr;
-    if (value == nullptr || (optionalNumber >= 0 && !hasOptionalField(optionalNumber))) {
-        const char* name = fieldIndex < fields.size() ? info()->fieldNames[fieldIndex] : "?";
-        std::cerr << "ASN1 ASSERTION! access to absent field \"" << name << "\"" << std::endl;
-        std::abort();
-    }
-    return value;
+    const char* name = fieldIndex < fields.size() ? info()->fieldNames[fieldIndex] : "?";
+    std::cerr << "ASN1 ASSERTION! access to absent field \"" << name << "\"" << std::endl;
+    std::abort();
 }
 
 } // namespace ASN1

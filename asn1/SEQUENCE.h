@@ -164,7 +164,14 @@ protected:
     }
 
 private:
-    AbstractData* checkedField(std::size_t fieldIndex, std::int32_t optionalNumber) const;
+    AbstractData* checkedField(std::size_t fieldIndex, std::int32_t optionalNumber) const
+    {
+        AbstractData* value = fieldIndex < fields.size() ? fields[fieldIndex] : nullptr;
+        if (value == nullptr || (optionalNumber >= 0 && !hasOptionalField(optionalNumber)))
+            absentField(fieldIndex);
+        return value;
+    }
+    [[noreturn]] void absentField(std::size_t fieldIndex) const;
 };
 
 } // namespace ASN1
