@@ -62,8 +62,8 @@ public:
 
     // Values are built and destroyed for every message: their storage is
     // recycled (Recycler) rather than returned to the heap each time.
-    static void* operator new(std::size_t size) { return Recycler::allocate(size); }
-    static void operator delete(void* block, std::size_t size) noexcept { Recycler::release(block, size); }
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block, std::size_t size) noexcept;
 
     const InfoType* info() const { return info_; }
 
