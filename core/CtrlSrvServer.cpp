@@ -22,6 +22,7 @@ const char* const Server::support_contact = "support@stalvane.example";
 Server::Server()
 {
     encoded.reserve(200);
+    success.get_pdu().set_response().set_success();
 }
 
 Server::~Server()
@@ -144,10 +145,11 @@ void Server::Success()
 {
     if (response_state != nothing_sent)
         return;
-    LGCP::Message message;
-    AddRequestFields(message);
-    message.get_pdu().set_response().set_success();
-    Send(message);
+    // The kept answer gets this request's fields; an absent one is removed.
+    success.remove_seq();
+    success.remove_slot();
+    AddRequestFields(success);
+    Send(success);
     response_state = success_sent;
 }
 

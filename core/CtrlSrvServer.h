@@ -95,6 +95,8 @@ private:
     // used again instead of being built and destroyed per message.
     LGCP::Message received;
     bool receiving = false;
+    // The success answer, kept in the same way.
+    LGCP::Message success;
 };
 
 } // namespace CtrlSrv
