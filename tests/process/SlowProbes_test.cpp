@@ -1,0 +1,48 @@
+// The daemon after many controllers that each left slots behind.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "ProbeSupport.h"
+
+using namespace proctest;
+
+// Slow: every controller loss costs the daemon a second. The count comes
+// from STALVANE_PROBE_SESSIONS; unset, more sessions than the packet pool
+// has packets, so that one packet kept by each would run it dry.
+TEST(ProbeSlow, SessionsLeavingTheirSlotsLeaveNothingBehind)
+{
+    const char* count = std::getenv("STALVANE_PROBE_SESSIONS");
+    const int sessions = count != nullptr ? std::atoi(count) : 1030;
+    DaemonProcess d;
+    ASSERT_TRUE(d.startOnPort());
+    std::set<int> before;
+    std::string resources;
+    for (int i = 0; i < sessions; ++i) {
+        Controller c;
+        ASSERT_TRUE(c.connect(d.port)) << i;
+        if (i == 1) {
+            // The board's devices are open since the first session.
+            before = descriptors(d.pid());
+            ASSERT_EQ(c.command("command : query : NULL"), ok(1));
+            resources = c.signal("query");
+            continue;
+        }
+        ASSERT_EQ(c.command(trunk(0, 5), 1), ok(1, 1)) << i << "\n" << d.err();
+        ASSERT_EQ(c.command(trunk(1, 7), 2), ok(2, 2)) << i;
+        ASSERT_EQ(c.command("command : connect : 2", 1), ok(3, 1)) << i;
+    }
+    Controller last;
+    ASSERT_TRUE(last.connect(d.port));
+    EXPECT_EQ(last.command("command : query : NULL"), ok(1));
+    EXPECT_EQ(last.signal("query"), resources);
+    EXPECT_EQ(last.command("command : destroy : NULL", 1), "{ seq 2, slot 1, pdu response : error : slotNotExists }");
+    EXPECT_EQ(descriptors(d.pid()), before);
+    EXPECT_EQ(d.err().find("packet pool exhausted"), std::string::npos);
+    ASSERT_TRUE(d.signal(SIGTERM));
+    EXPECT_EQ(d.wait(), 0);
+}
