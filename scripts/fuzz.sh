@@ -18,11 +18,14 @@ stalvane_install_packages "${STALVANE_BUILD_PACKAGES[@]}" clang libclang-rt-14-d
 build=${STALVANE_BUILD_DIR:-$top/build}/fuzz
 targets=(${FUZZ_TARGETS:-control per ber value-notation ini values})
 
+programs=()
+for target in "${targets[@]}"; do programs+=("fuzz_${target//-/_}"); done
+
 mkdir -p "$build"
 if ! cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
         -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O1 -g" -DSTALVANE_FUZZ=ON -DSTALVANE_SANITIZE=ON \
         >"$build/configure.log" 2>&1 \
-   || ! cmake --build "$build" -j "$(nproc)" >"$build/build.log" 2>&1; then
+   || ! cmake --build "$build" -j "$(nproc)" --target "${programs[@]}" >"$build/build.log" 2>&1; then
     tail -n 40 "$build/configure.log" "$build/build.log"
     echo "fuzz build failed"
     exit 1
