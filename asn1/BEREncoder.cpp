@@ -107,6 +107,11 @@ bool BEREncoder::do_visit(const AbstractString& value)
 
 bool BEREncoder::do_visit(const BMPString& value)
 {
+    // Two octets per character: a wider one would be cut to another.
+    for (wchar_t c : value) {
+        if (static_cast<std::uint32_t>(c) > 0xFFFFu)
+            return false;
+    }
     header(value, false);
     for (wchar_t c : value) {
         const std::uint32_t code = static_cast<std::uint32_t>(c);

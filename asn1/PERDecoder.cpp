@@ -144,6 +144,11 @@ int PERDecoder::decodeUnsigned(std::uint32_t lb, std::uint32_t ub, std::uint32_t
         if (!decodeMultiBit((octets + 1) * 8, value))
             return -1;
     }
+    // A field wider than the range may hold more than it; the sum must not
+    // wrap past the 32 bits (signed when lb is negative) into another number.
+    const std::uint32_t room = static_cast<std::int32_t>(lb) < 0 ? 0x7FFFFFFFu - lb : 0xFFFFFFFFu - lb;
+    if (value > room)
+        return -1;
     out = lb + value;
     return 0;
 }
@@ -262,6 +267,9 @@ bool PERDecoder::do_visit(INTEGER& value)
         if (type != PartiallyConstrained && bits < 32 && (v >> (bits - 1)) != 0)
             v |= ~((1u << bits) - 1);
     }
+    // Under a negative lower limit the number must fit the signed 32 bits.
+    if (type == PartiallyConstrained && !value.isUnsigned() && v > 0x7FFFFFFFu)
+        return false;
     value.setUnsignedValue(v);
     return true;
 }
@@ -275,7 +283,8 @@ bool PERDecoder::do_visit(ENUMERATED& value)
         if (decodeSingleBit()) {
             std::uint32_t n = 0;
             std::uint32_t v = 0;
-            if (!decodeSmallUnsigned(n) || n == 0 || decodeUnsigned(0, n - 1, v) != 0)
+            // A value must stay a non-negative 32-bit number.
+            if (!decodeSmallUnsigned(n) || n == 0 || decodeUnsigned(0, n - 1, v) != 0 || v > 0x7FFFFFFFu)
                 return false;
             value.setValue(static_cast<std::int32_t>(v));
             return true;
@@ -417,6 +426,8 @@ bool PERDecoder::decodeChoicePreamle(CHOICE& choice, memento_type& memento)
         if (length > static_cast<std::size_t>(endPosition - beginPosition))
             return false;
         id = info->numChoices + index;
+        if (id < index)
+            id = info->totalChoices;    // wrapped past 32 bits: no alternative either
         memento.position = beginPosition + length;
     } else if (info->numChoices > 1) {
         if (decodeUnsigned(0, info->numChoices - 1, id) != 0)
@@ -541,7 +552,8 @@ Visitor::VisitSeqResult PERDecoder::visitExtensionRoot(SEQUENCE& seq, std::size_
 Visitor::VisitSeqResult PERDecoder::preVisitExtensions(SEQUENCE& seq)
 {
     std::uint32_t n = 0;
-    if (!decodeSmallUnsigned(n) || n + 1 > MaximumArraySize)
+    // The map holds n + 1 bits; n itself is compared, so that it cannot wrap.
+    if (!decodeSmallUnsigned(n) || n >= MaximumArraySize)
         return FAIL;
     seq.extensionMap.resize(n + 1);
     return decodeBitMap(seq.extensionMap.data(), n + 1) ? CONTINUE : FAIL;

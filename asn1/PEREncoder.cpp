@@ -220,16 +220,23 @@ bool PEREncoder::do_visit(const INTEGER& value)
     const std::uint32_t v = value.getUnsignedValue();
     if (!encodeConstraint(value, v))
         return encodeUnsigned(v, static_cast<std::uint32_t>(value.getLowerLimit()), value.getUpperLimit());
-    // X.691 10.8: the fewest two's complement octets with a sign bit. Taking
-    // the number as signed keeps a PartiallyConstrained value at 4 octets at
-    // most; the receiver reads it back without sign extension.
+    // X.691 10.8: the fewest two's complement octets with a sign bit.
     const std::int32_t s = value.getValue();
     unsigned bits;
     if (s >= 0)
         bits = CountBits(static_cast<std::uint32_t>(s) + 1) + 1;
     else
         bits = CountBits(0u - static_cast<std::uint32_t>(s)) + 1;
-    const unsigned octets = s == 0 ? 1 : (bits + 7) / 8;
+    unsigned octets = s == 0 ? 1 : (bits + 7) / 8;
+    // A PartiallyConstrained value is read back without sign extension: with
+    // a non-negative lower limit (unsigned) one of 2^31 or more takes all four
+    // octets, which read back as that number; with a negative one no octets
+    // read back as a negative number.
+    if (value.getConstraintType() == PartiallyConstrained && s < 0) {
+        if (!value.isUnsigned())
+            return false;
+        octets = 4;
+    }
     if (!encodeLength(octets, 0, NoUpperLimit))
         return false;
     encodeMultiBit(v, octets * 8);
@@ -331,8 +338,13 @@ bool PEREncoder::do_visit(const BMPString& value)
         return false;
     if (info->type == Unconstrained || static_cast<std::uint64_t>(info->upperLimit) * 16 > 16)
         byteAlign();
-    for (wchar_t c : value)
-        encodeMultiBit(static_cast<std::uint32_t>(c) - info->firstChar, info->alignedBits);
+    for (wchar_t c : value) {
+        // A character the field cannot hold would be cut to another one.
+        const std::uint32_t code = static_cast<std::uint32_t>(c) - info->firstChar;
+        if (info->alignedBits < 32 && (code >> info->alignedBits) != 0)
+            return false;
+        encodeMultiBit(code, info->alignedBits);
+    }
     return true;
 }
 

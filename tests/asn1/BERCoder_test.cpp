@@ -82,6 +82,9 @@ TEST(BEREncoder, PrimitiveContents)
 
     EXPECT_EQ(hex(ber(IA5String("ab"))), hex(octets({0x16, 0x02, 'a', 'b'})));
     EXPECT_EQ(hex(ber(BMPString(L"a\x0416"))), hex(octets({0x1E, 0x04, 0x00, 'a', 0x04, 0x16})));
+    bool ok = true;
+    ber(BMPString(std::wstring(1, static_cast<wchar_t>(0x10041))), &ok);
+    EXPECT_FALSE(ok);       // beyond 16 bits
     OBJECT_IDENTIFIER oid;
     oid.arcs = {1, 2, 840};
     EXPECT_EQ(hex(ber(oid)), hex(octets({0x06, 0x03, 0x2A, 0x86, 0x48})));

@@ -18,6 +18,7 @@ using Fixed = Constrained_INTEGER<FixedConstraint, L, U>;
 
 // A few runtime-only types for layouts the example module lacks.
 const ConstrainedObject::InfoType partialInfo = {{&INTEGER::create, 2}, PartiallyConstrained, 0, NoUpperLimit};
+const ConstrainedObject::InfoType partialSignedInfo = {{&INTEGER::create, 2}, PartiallyConstrained, -5, NoUpperLimit};
 const ConstrainedObject::InfoType extendableInfo = {{&INTEGER::create, 2}, ExtendableConstraint, 0, 7};
 const ConstrainedObject::InfoType shortOctetsInfo = {{&OCTET_STRING::create, 4}, FixedConstraint, 0, 7};
 const AbstractString::InfoType sizedIA5Info = {
@@ -135,10 +136,13 @@ TEST(PERConstrainedNumber, RangeSizes)
     per(Fixed<-128, 127>(128), &ok);
     EXPECT_FALSE(ok);
 
-    // A field wider than the range stores lower limit plus the field.
+    // A field wider than the range stores lower limit plus the field, but
+    // never wraps past 32 bits (four octets where the range needs three).
     INTEGER code(&code21Info);
     ASSERT_TRUE(unper(octets({0xF8}), code));
     EXPECT_EQ(code.getValue(), 32);
+    Fixed<112000, 399975> rate;
+    EXPECT_FALSE(unper(octets({0xC0, 0xFF, 0xFF, 0xFF, 0xFF}), rate));
 }
 
 TEST(PERUnconstrainedInteger, TwosComplementOctets)
@@ -167,14 +171,31 @@ TEST(PERUnconstrainedInteger, TwosComplementOctets)
     EXPECT_EQ(zero.getValue(), 0);
     EXPECT_FALSE(unper(octets({0x05, 1, 2, 3, 4, 5}), zero));   // more than 4 octets
 
-    // PartiallyConstrained: the number itself, no sign extension.
-    INTEGER partial(200, &partialInfo);
-    EXPECT_EQ(hex(per(partial)), hex(octets({0x02, 0x00, 0xC8})));
-    partial.setUnsignedValue(3000000000u);
-    const std::vector<char> large = per(partial);
-    INTEGER partialBack(&partialInfo);
-    ASSERT_TRUE(unper(large, partialBack));
-    EXPECT_EQ(partialBack.getUnsignedValue(), 3000000000u);
+    // PartiallyConstrained: the number itself, read back without sign
+    // extension; from 2^31 on (unsigned) all four octets.
+    const struct {
+        std::uint32_t value;
+        std::vector<char> bytes;
+    } partials[] = {
+        {200, octets({0x02, 0x00, 0xC8})},
+        {2147483647u, octets({0x04, 0x7F, 0xFF, 0xFF, 0xFF})},
+        {2147483648u, octets({0x04, 0x80, 0x00, 0x00, 0x00})},
+        {0xFF800000u, octets({0x04, 0xFF, 0x80, 0x00, 0x00})},
+        {4294967040u, octets({0x04, 0xFF, 0xFF, 0xFF, 0x00})},
+        {4294967295u, octets({0x04, 0xFF, 0xFF, 0xFF, 0xFF})},
+    };
+    for (const auto& c : partials) {
+        EXPECT_EQ(hex(per(INTEGER(static_cast<std::int32_t>(c.value), &partialInfo))), hex(c.bytes)) << c.value;
+        INTEGER back(&partialInfo);
+        ASSERT_TRUE(unper(c.bytes, back)) << c.value;
+        EXPECT_EQ(back.getUnsignedValue(), c.value);
+    }
+    // Under a negative lower limit no octets read back as a negative number.
+    bool ok = true;
+    per(INTEGER(-1, &partialSignedInfo), &ok);
+    EXPECT_FALSE(ok);
+    INTEGER partialSigned(&partialSignedInfo);
+    EXPECT_FALSE(unper(octets({0x04, 0xFF, 0xFF, 0xFF, 0xFF}), partialSigned));
 
     // ExtendableConstraint: a bit, then the root or the unbounded form; the
     // unbounded form is sign-extended.
@@ -267,8 +288,10 @@ TEST(PEREnumerated, DeclaredValueAndExtensions)
     cause.ENUMERATED::setValue(-1);
     per(cause, &ok);
     EXPECT_FALSE(ok);
-    // An extension bit with a normally small number of 0 fails.
+    // An extension bit with a normally small number of 0 fails, and so does
+    // an addition of 2^31, which a value cannot hold.
     EXPECT_FALSE(unper(octets({0x80, 0x00}), back));
+    EXPECT_FALSE(unper(octets({0xC0, 0x04, 0x80, 0x00, 0x00, 0x01, 0xC0, 0x80, 0x00, 0x00, 0x00}), back));
 }
 
 TEST(PERStrings, LayoutsByConstraint)
@@ -329,6 +352,8 @@ TEST(PERStrings, LayoutsByConstraint)
     BMPString wideBack;
     ASSERT_TRUE(unper(per(wide), wideBack));
     EXPECT_EQ(wideBack.compare(wide), 0);
+    per(BMPString(std::wstring(1, static_cast<wchar_t>(0x10041))), &ok);
+    EXPECT_FALSE(ok);       // beyond 16 bits
 }
 
 TEST(PERChoice, ExtensionsAndSelections)
@@ -341,9 +366,11 @@ TEST(PERChoice, ExtensionsAndSelections)
     ASSERT_TRUE(unper(bytes, back));
     EXPECT_EQ(back.currentSelection(), Demo::TonecCode::dtmfDone_chosen);
 
-    // An extension alternative the schema does not list fails.
+    // An extension alternative the schema does not list fails, also one whose
+    // index would wrap onto a root alternative (6 + 2^32 - 1).
     EXPECT_FALSE(unper(octets({0x81, 0x01, 0x00}), back));
     EXPECT_EQ(back.currentSelection(), CHOICE::unknownSelection_);
+    EXPECT_FALSE(unper(octets({0xC0, 0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x00}), back));
     // A root index beyond the root alternatives fails (PDU: 2 bits, 3 alternatives).
     Demo::PDU pdu;
     EXPECT_FALSE(unper(octets({0xC0}), pdu));
@@ -427,6 +454,8 @@ TEST(PERSequence, KnownAndUnknownExtensions)
     map128[2] = static_cast<char>(0x80);
     map128.push_back(0);
     EXPECT_FALSE(unper(map128, nullBack));
+    // A count of 2^32 - 1 does not wrap to an empty map.
+    EXPECT_FALSE(unper(octets({0xE0, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}), nullBack));
 }
 
 TEST(PERSequenceOf, ElementLimit)
@@ -550,32 +579,59 @@ TEST(PEROpenData, RawOctetsAndRevisit)
     EXPECT_EQ(raw.compare(open), 0);
 }
 
-TEST(PERRoundTrip, RandomValuesOfEveryNumberForm)
+TEST(PERRoundTrip, BoundaryAndRandomValuesOfEveryNumberForm)
 {
-    std::mt19937 random(20261207);      // fully specified: the same values on every platform
+    const std::int32_t most = INT_MAX;
     const ConstrainedObject::InfoType forms[] = {
-        INTEGER::theInfo, partialInfo, extendableInfo, code21Info,
+        INTEGER::theInfo, partialInfo, partialSignedInfo,
+        {{&INTEGER::create, 2}, PartiallyConstrained, 5, NoUpperLimit},
+        extendableInfo, {{&INTEGER::create, 2}, ExtendableConstraint, -5, 5}, code21Info,
         {{&INTEGER::create, 2}, FixedConstraint, -1000, 1000},
         {{&INTEGER::create, 2}, FixedConstraint, 0, 65536},
         {{&INTEGER::create, 2}, FixedConstraint, 100000, 16777315},
-        {{&INTEGER::create, 2}, ExtendableConstraint, -5, 5},
+        {{&INTEGER::create, 2}, FixedConstraint, 0, 4294967295u},
+        {{&INTEGER::create, 2}, FixedConstraint, -most - 1, static_cast<std::uint32_t>(most)},
     };
+    // Where the octet counts change, each with its neighbours, also negated.
+    std::vector<std::uint32_t> common;
+    for (std::uint32_t p : {0u, 1u << 7, 1u << 8, 1u << 15, 1u << 16, 1u << 23, 1u << 24, 1u << 31, 4294967295u}) {
+        for (std::uint32_t v : {p - 1, p, p + 1})
+            common.insert(common.end(), {v, 0u - v});
+    }
+    std::mt19937 random(20261207);      // fully specified: the same values on every platform
     for (const ConstrainedObject::InfoType& form : forms) {
-        for (int i = 0; i < 200; ++i) {
+        const std::uint32_t lb = static_cast<std::uint32_t>(form.lowerLimit);
+        const std::uint32_t ub = form.upperLimit;
+        const bool isSigned = form.lowerLimit < 0;
+        std::vector<std::uint32_t> values = common;
+        values.insert(values.end(), {lb - 1, lb, lb + 1, ub - 1, ub, ub + 1});
+        for (int i = 0; i < 100; ++i) {
             std::uint32_t v = random();
-            if (form.type == FixedConstraint) {
-                const std::uint32_t range = form.upperLimit - static_cast<std::uint32_t>(form.lowerLimit) + 1;
-                v = static_cast<std::uint32_t>(form.lowerLimit) + v % range;
-            } else if (i % 2 == 0) {
+            const std::uint32_t range = ub - lb + 1;
+            if (form.type == FixedConstraint && range != 0)
+                v = lb + v % range;
+            else if (i % 2 == 0)
                 v >>= random() % 32;    // short numbers too
+            values.push_back(v);
+        }
+        for (std::uint32_t v : values) {
+            const std::int32_t s = static_cast<std::int32_t>(v);
+            // Fixed limits bound the value; the partial form is read back
+            // unsigned, so it has no negative numbers. BER takes them all.
+            bool encodable = !(form.type == PartiallyConstrained && isSigned && s < 0);
+            if (form.type == FixedConstraint)
+                encodable = isSigned ? s >= form.lowerLimit && s <= static_cast<std::int32_t>(ub) : v >= lb && v <= ub;
+            for (std::int32_t rule : {CoderEnv::per_encoding, CoderEnv::ber_encoding}) {
+                const INTEGER value(s, &form);
+                bool ok = false;
+                const std::vector<char> bytes = per(value, &ok, rule);
+                ASSERT_EQ(ok, encodable || rule == CoderEnv::ber_encoding) << rule << ": " << v << " in " << form.lowerLimit;
+                if (!ok)
+                    continue;
+                INTEGER back(&form);
+                ASSERT_TRUE(unper(bytes, back, true, rule)) << rule << ": " << v << ": " << hex(bytes);
+                EXPECT_EQ(back.getUnsignedValue(), v) << rule << ": " << hex(bytes);
             }
-            INTEGER value(static_cast<std::int32_t>(v), &form);
-            bool ok = false;
-            const std::vector<char> bytes = per(value, &ok);
-            ASSERT_TRUE(ok) << v;
-            INTEGER back(&form);
-            ASSERT_TRUE(unper(bytes, back)) << v << ": " << hex(bytes);
-            EXPECT_EQ(back.getUnsignedValue(), v) << hex(bytes);
         }
     }
     for (int i = 0; i < 200; ++i) {
