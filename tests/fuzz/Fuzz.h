@@ -49,10 +49,10 @@ struct TopType {
 extern const TopType topTypes[];
 extern const std::size_t topTypeCount;
 
-// A value decoded with the rule must encode with it, unless it breaks its
-// constraints; the octets must decode to an equal value. `what` names the
-// value in the report.
-void checkRecode(std::int32_t rule, const ASN1::AbstractData& value, const std::string& what);
+// A value must encode with the rule, unless it breaks its constraints or
+// may fail (mustEncode false); octets it encodes to must decode to an equal
+// value. `what` names the value in the report.
+void checkRecode(std::int32_t rule, const ASN1::AbstractData& value, const std::string& what, bool mustEncode = true);
 
 // Decodes the input with the rule as each top-level type; each value that
 // decodes must pass checkRecode.
