@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -109,6 +110,19 @@ inline long cpuTicks(pid_t pid)
             stime = std::atol(field.c_str());
     }
     return utime + stime;
+}
+
+// A controller whose ping (seq 1) was answered; a connection the daemon
+// refuses or closes while it still reports the last one is tried again.
+inline std::unique_ptr<Controller> servedController(const DaemonProcess& d)
+{
+    const Steady::time_point start = Steady::now();
+    while (msSince(start) < kStartMs) {
+        std::unique_ptr<Controller> c(new Controller);
+        if (c->connect(d.port) && c->command("command : ping : NULL") == ok(1))
+            return c;
+    }
+    return nullptr;
 }
 
 } // namespace proctest

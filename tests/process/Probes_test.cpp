@@ -75,18 +75,7 @@ const long kWatchdogGapMs = 1500;
 class Probe : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(d.startOnPort()); }
-    // A controller whose ping (seq 1) was answered; a connection the daemon
-    // refuses or closes while it still reports the last one is tried again.
-    std::unique_ptr<Controller> served()
-    {
-        const Steady::time_point start = Steady::now();
-        while (msSince(start) < kStartMs) {
-            std::unique_ptr<Controller> c(new Controller);
-            if (c->connect(d.port) && c->command("command : ping : NULL") == ok(1))
-                return c;
-        }
-        return nullptr;
-    }
+    std::unique_ptr<Controller> served() { return servedController(d); }
     void stop()
     {
         ASSERT_TRUE(d.signal(SIGTERM));

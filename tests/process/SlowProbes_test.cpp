@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <cstdlib>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -23,24 +24,24 @@ TEST(ProbeSlow, SessionsLeavingTheirSlotsLeaveNothingBehind)
     std::set<int> before;
     std::string resources;
     for (int i = 0; i < sessions; ++i) {
-        Controller c;
-        ASSERT_TRUE(c.connect(d.port)) << i;
+        std::unique_ptr<Controller> c = servedController(d);
+        ASSERT_NE(c, nullptr) << i << "\n" << d.err();
         if (i == 1) {
             // The board's devices are open since the first session.
             before = descriptors(d.pid());
-            ASSERT_EQ(c.command("command : query : NULL"), ok(1));
-            resources = c.signal("query");
+            ASSERT_EQ(c->command("command : query : NULL"), ok(2));
+            resources = c->signal("query");
             continue;
         }
-        ASSERT_EQ(c.command(trunk(0, 5), 1), ok(1, 1)) << i << "\n" << d.err();
-        ASSERT_EQ(c.command(trunk(1, 7), 2), ok(2, 2)) << i;
-        ASSERT_EQ(c.command("command : connect : 2", 1), ok(3, 1)) << i;
+        ASSERT_EQ(c->command(trunk(0, 5), 1), ok(2, 1)) << i << "\n" << d.err();
+        ASSERT_EQ(c->command(trunk(1, 7), 2), ok(3, 2)) << i;
+        ASSERT_EQ(c->command("command : connect : 2", 1), ok(4, 1)) << i;
     }
-    Controller last;
-    ASSERT_TRUE(last.connect(d.port));
-    EXPECT_EQ(last.command("command : query : NULL"), ok(1));
-    EXPECT_EQ(last.signal("query"), resources);
-    EXPECT_EQ(last.command("command : destroy : NULL", 1), "{ seq 2, slot 1, pdu response : error : slotNotExists }");
+    std::unique_ptr<Controller> last = servedController(d);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->command("command : query : NULL"), ok(2));
+    EXPECT_EQ(last->signal("query"), resources);
+    EXPECT_EQ(last->command("command : destroy : NULL", 1), "{ seq 3, slot 1, pdu response : error : slotNotExists }");
     EXPECT_EQ(descriptors(d.pid()), before);
     EXPECT_EQ(d.err().find("packet pool exhausted"), std::string::npos);
     ASSERT_TRUE(d.signal(SIGTERM));
