@@ -67,8 +67,13 @@ bool Connect(Slot& src, Slot& dst)
         llDisconnect(dst);
     }
     if (!llConnect(src, dst)) {
-        if (old == nullptr)
-            dst.IOnInputRelease();
+        // The old source's hardware link is gone already: drop its logical
+        // link too, so that connecting that pair again relinks the hardware.
+        if (old != nullptr)
+            dst.LogicalDisconnect();
+        dst.IOnInputRelease();
+        if (old != nullptr && old->GetReceivers().empty())
+            old->IOnOutputRelease();
         if (tookOutput)
             src.IOnOutputRelease();
         return false;

@@ -155,10 +155,7 @@ bool Slots::Destroy(Slot* slot)
     // Already under way: it completes through on_release.
     if (slot->destroying_)
         return false;
-    Disconnect(*slot);
-    slot->DisconnectReceivers("mux internal error: expected slots not exists.");
-    if (!slot->receivers_.empty())
-        std::cerr << "mux internal error: unexpected slots exists." << std::endl;
+    Unlink(slot);
     slot->destroying_ = true;
 
     // A slot may report completion from inside its own hook; it is deleted
@@ -185,8 +182,19 @@ void Slots::on_release(Slot* slot)
     Delete(slot);
 }
 
+void Slots::Unlink(Slot* slot)
+{
+    Disconnect(*slot);
+    slot->DisconnectReceivers("mux internal error: expected slots not exists.");
+    if (!slot->receivers_.empty())
+        std::cerr << "mux internal error: unexpected slots exists." << std::endl;
+}
+
 void Slots::Delete(Slot* slot)
 {
+    // A pending slot stays reachable by connect and may have been linked
+    // again since Destroy parted it; nobody may keep pointing at it.
+    Unlink(slot);
     if (slot->lost_)
         lost_.remove(slot);
     else

@@ -57,7 +57,9 @@ private:
     void CreateCommand(unsigned id, const LGCP::CreateParams& params);
     void DestroyCommand(unsigned id);
     void ConnectCommand(unsigned id, unsigned target);
-    // Unlists the slot, clears its entry and deletes it.
+    // Parts the slot from its source and its receivers, hardware included.
+    void Unlink(Slot* slot);
+    // Unlinks and unlists the slot, clears its entry and deletes it.
     void Delete(Slot* slot);
 
     std::array<Slot*, kSlots> table_{};

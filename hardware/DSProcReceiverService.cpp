@@ -11,7 +11,6 @@
 #include "hardware/BoardDevice.h"
 #include "hardware/DSProcReceiver.h"
 #include "hardware/DeviceNames.h"
-#include "runtime/ExtStream.h"
 
 namespace Hardware {
 
@@ -64,11 +63,6 @@ DSProcReceiverService::DSProcReceiverService(BoardDevice& board) : ReceiverServi
 
 DSProcReceiverService::~DSProcReceiverService() = default;
 
-void DSProcReceiverService::PutHeader(std::ostream& os) const
-{
-    os << "DSProcReceiverService: ";
-}
-
 bool DSProcReceiverService::init()
 {
     return openDevice(GetDSPDevName(), O_RDWR | O_NONBLOCK | O_CLOEXEC, "DSProcReceiverService::OnEvent",
@@ -97,8 +91,7 @@ bool DSProcReceiverService::configureVAD(unsigned ts, const LGCP::VADParams& par
     // A failed query counts as a version other than 2.
     if (board_.ioctlValue(event_.getFd(), Dsp::kVadVersion, 0) == 2) {
         if (params.currentSelection() != LGCP::VADParams::v2_chosen) {
-            std::cerr << ext::header(this) << "DSPROC_CONFIGURE VAD: params not specified for v2: "
-                      << " timeslot=" << slot << std::endl;
+            std::cerr << "DSPROC_CONFIGURE VAD: params not specified for v2: " << " timeslot=" << slot << std::endl;
             return false;
         }
         const TERM::VADParamsV2& v2 = params.get_v2();
@@ -108,11 +101,10 @@ bool DSProcReceiverService::configureVAD(unsigned ts, const LGCP::VADParams& par
     }
     if (!configure(record)) {
         int error = errno;
-        std::cerr << ext::header(this) << "DSPROC_CONFIGURE VAD fail:" << " timeslot=" << slot << ErrnoSuffix{error}
-                  << std::endl;
+        std::cerr << "DSPROC_CONFIGURE VAD fail:" << " timeslot=" << slot << ErrnoSuffix{error} << std::endl;
         return false;
     }
-    std::clog << ext::header(this) << "DSPROC_CONFIGURE VAD" << " ts=" << slot << std::endl;
+    std::clog << "DSPROC_CONFIGURE VAD" << " ts=" << slot << std::endl;
     return true;
 }
 
@@ -123,11 +115,10 @@ bool DSProcReceiverService::configureSD(unsigned ts)
         return false;
     if (!configure(Dsp::ConfigureRecord::sd(slot))) {
         int error = errno;
-        std::cerr << ext::header(this) << "DSPROC_CONFIGURE SD fail:" << " timeslot=" << slot << ErrnoSuffix{error}
-                  << std::endl;
+        std::cerr << "DSPROC_CONFIGURE SD fail:" << " timeslot=" << slot << ErrnoSuffix{error} << std::endl;
         return false;
     }
-    std::clog << ext::header(this) << "DSPROC_CONFIGURE SD" << " ts=" << slot << std::endl;
+    std::clog << "DSPROC_CONFIGURE SD" << " ts=" << slot << std::endl;
     return true;
 }
 
@@ -138,11 +129,10 @@ void DSProcReceiverService::configureDelays(unsigned ts, int rx, int tx, int sel
         return;
     if (!configure(Dsp::ConfigureRecord::delays(slot, rx, tx, selcal))) {
         int error = errno;
-        std::cerr << ext::header(this) << "DSPROC_CONFIGURE DELAYS fail:" << " timeslot=" << slot
-                  << ErrnoSuffix{error} << std::endl;
+        std::cerr << "DSPROC_CONFIGURE DELAYS fail:" << " timeslot=" << slot << ErrnoSuffix{error} << std::endl;
         return;
     }
-    std::clog << ext::header(this) << "DSPROC_CONFIGURE DELAYS" << " ts=" << slot << " rx=" << rx << " tx=" << tx
+    std::clog << "DSPROC_CONFIGURE DELAYS" << " ts=" << slot << " rx=" << rx << " tx=" << tx
               << " selcal=" << selcal << std::endl;
 }
 
@@ -155,11 +145,10 @@ void DSProcReceiverService::configureRxGain(unsigned ts, char gain)
         return;
     if (!configure(Dsp::ConfigureRecord::rxGain(slot, byte))) {
         int error = errno;
-        std::cerr << ext::header(this) << "DSPROC_CONFIGURE Rx Gain fail:" << " timeslot=" << slot
-                  << ErrnoSuffix{error} << std::endl;
+        std::cerr << "DSPROC_CONFIGURE Rx Gain fail:" << " timeslot=" << slot << ErrnoSuffix{error} << std::endl;
         return;
     }
-    std::clog << ext::header(this) << "DSPROC_CONFIGURE RX GAIN" << " ts=" << slot
+    std::clog << "DSPROC_CONFIGURE RX GAIN" << " ts=" << slot
               << " gain_dB=" << static_cast<unsigned>(byte) << std::endl;
 }
 
@@ -173,11 +162,10 @@ void DSProcReceiverService::configureToneFilter(unsigned ts, unsigned freq, unsi
                                          static_cast<std::uint16_t>(duration), static_cast<std::uint8_t>(level));
     if (!configure(record)) {
         int error = errno;
-        std::cerr << ext::header(this) << "DSPROC_CONFIGURE Tone Filter fail:" << " timeslot=" << slot
-                  << ErrnoSuffix{error} << std::endl;
+        std::cerr << "DSPROC_CONFIGURE Tone Filter fail:" << " timeslot=" << slot << ErrnoSuffix{error} << std::endl;
         return;
     }
-    std::clog << ext::header(this) << "DSPROC_CONFIGURE TONE FILTER" << " ts=" << slot << " freq=" << freq
+    std::clog << "DSPROC_CONFIGURE TONE FILTER" << " ts=" << slot << " freq=" << freq
               << ", en=" << enable << ", dur_th_msec=" << duration << ", det_lvl_dB=" << level << std::endl;
 }
 
@@ -191,24 +179,22 @@ bool DSProcReceiverService::enableFunction(DSProcReceiver& receiver, bool on, st
         const std::uint32_t newId = nextId();
         if (!switchRequest(Dsp::kEnable, ts, newId, function)) {
             int error = errno;
-            std::cerr << ext::header(this) << "DSPROC_ENABLE " << name << " fail:" << " timeslot=" << ts
+            std::cerr << "DSPROC_ENABLE " << name << " fail:" << " timeslot=" << ts
                       << " id=" << newId << ErrnoSuffix{error} << std::endl;
             return false;
         }
         id = newId;
         state = 1;
-        std::cerr << ext::header(this) << "DSPROC_ENABLE " << name << " done:" << " timeslot=" << ts
-                  << " id=" << newId << std::endl;
+        std::cerr << "DSPROC_ENABLE " << name << " done:" << " timeslot=" << ts << " id=" << newId << std::endl;
         return true;
     }
     if (!switchRequest(Dsp::kDisable, ts, 0, function)) {
         int error = errno;
-        std::cerr << ext::header(this) << "DSPROC_DISABLE " << name << " fail:" << " timeslot=" << ts
-                  << ErrnoSuffix{error} << std::endl;
+        std::cerr << "DSPROC_DISABLE " << name << " fail:" << " timeslot=" << ts << ErrnoSuffix{error} << std::endl;
         return false;
     }
     state = 0;
-    std::cerr << ext::header(this) << "DSPROC_DISABLE " << name << " done:" << " timeslot=" << ts << std::endl;
+    std::cerr << "DSPROC_DISABLE " << name << " done:" << " timeslot=" << ts << std::endl;
     return true;
 }
 
@@ -241,27 +227,26 @@ bool DSProcReceiverService::enableMute(DSProcReceiver& receiver, bool rx, bool t
     if (!rx && !tx) {
         if (!switchRequest(Dsp::kDisable, ts, 0, Dsp::kRxMute | Dsp::kTxMute)) {
             int error = errno;
-            std::cerr << ext::header(this) << "DSPROC_DISABLE MUTE fail:" << " timeslot=" << ts << ErrnoSuffix{error}
-                      << std::endl;
+            std::cerr << "DSPROC_DISABLE MUTE fail:" << " timeslot=" << ts << ErrnoSuffix{error} << std::endl;
             return false;
         }
         receiver.rxMuteState_ = 0;
         receiver.txMuteState_ = 0;
-        std::cerr << ext::header(this) << "DSPROC_DISABLE MUTE done:" << " timeslot=" << ts << std::endl;
+        std::cerr << "DSPROC_DISABLE MUTE done:" << " timeslot=" << ts << std::endl;
         return true;
     }
     const std::uint32_t id = nextId();
     const std::uint32_t functions = (rx ? Dsp::kRxMute : 0u) | (tx ? Dsp::kTxMute : 0u);
     if (!switchRequest(Dsp::kEnable, ts, id, functions)) {
         int error = errno;
-        std::cerr << ext::header(this) << "DSPROC_ENABLE MUTE fail:" << " timeslot=" << ts << " id=" << id
+        std::cerr << "DSPROC_ENABLE MUTE fail:" << " timeslot=" << ts << " id=" << id
                   << ErrnoSuffix{error} << std::endl;
         return false;
     }
     receiver.muteId_ = id;
     receiver.rxMuteState_ = rx ? 1 : 0;
     receiver.txMuteState_ = tx ? 1 : 0;
-    std::cerr << ext::header(this) << "DSPROC_ENABLE MUTE done:" << " timeslot=" << ts << " id=" << id << std::endl;
+    std::cerr << "DSPROC_ENABLE MUTE done:" << " timeslot=" << ts << " id=" << id << std::endl;
     return true;
 }
 
@@ -272,11 +257,10 @@ void DSProcReceiverService::disableToneAll(DSProcReceiver& receiver)
         return;
     if (!switchRequest(Dsp::kDisable, ts, 0, Dsp::kToneFilter)) {
         int error = errno;
-        std::cerr << ext::header(this) << "Disable All Tone fail:" << " timeslot=" << ts << ErrnoSuffix{error}
-                  << std::endl;
+        std::cerr << "Disable All Tone fail:" << " timeslot=" << ts << ErrnoSuffix{error} << std::endl;
         return;
     }
-    std::clog << ext::header(this) << "DISABLE ALL TONE done: " << " ts=" << ts << std::endl;
+    std::clog << "DISABLE ALL TONE done: " << " ts=" << ts << std::endl;
 }
 
 void DSProcReceiverService::OnEvent(int fd, short revents)
@@ -292,22 +276,21 @@ void DSProcReceiverService::dispatch(const Dsp::EventRecord& event, const unsign
     const std::int32_t word1 = static_cast<std::int32_t>(event.words[1]);
     const std::int32_t word2 = static_cast<std::int32_t>(event.words[2]);
     if (trace) {
-        std::clog << ext::header(this) << "dsproc event: " << EventFields{event} << std::endl;
+        std::clog << "dsproc event: " << EventFields{event} << std::endl;
         switch (event.type) {
         case Dsp::kVad:
-            std::clog << ext::header(this) << "dsproc vad event: " << " dir_mask=" << event.words[0]
+            std::clog << "dsproc vad event: " << " dir_mask=" << event.words[0]
                       << " vad_rx=" << word1 << " vad_tx=" << word2 << std::endl;
             break;
         case Dsp::kSd:
-            std::clog << ext::header(this) << "dsproc sd event: " << " sd_rx="
-                      << static_cast<std::int32_t>(event.words[0]) << std::endl;
+            std::clog << "dsproc sd event: " << " sd_rx=" << static_cast<std::int32_t>(event.words[0]) << std::endl;
             break;
         case Dsp::kBss:
-            std::clog << ext::header(this) << "dsproc bss event: " << " score="
+            std::clog << "dsproc bss event: " << " score="
                       << payloadOf<dsproc_bss_event>(payload).get_score() << std::endl;
             break;
         case Dsp::kFlags:
-            std::clog << ext::header(this) << "dsproc flags event: " << " flags=" << std::hex << event.words[0]
+            std::clog << "dsproc flags event: " << " flags=" << std::hex << event.words[0]
                       << ", mask=" << event.words[1] << std::dec << std::endl;
             break;
         default:
@@ -318,22 +301,21 @@ void DSProcReceiverService::dispatch(const Dsp::EventRecord& event, const unsign
     DSProcReceiver* receiver = firstReceiverOf(event.ts);
     if (receiver == nullptr) {
         if (trace)
-            std::cerr << ext::header(this) << "receive dsproc event from unknown timeslot " << event.ts << std::endl;
+            std::cerr << "receive dsproc event from unknown timeslot " << event.ts << std::endl;
         return;
     }
     switch (event.type) {
     case Dsp::kVad:
         if (receiver->vadState_ == 0) {
             if (trace)
-                std::clog << ext::header(this) << "ignore spurious dsproc vad event (dsproc disabled): "
-                          << EventFields{event} << std::endl;
+                std::clog << "ignore spurious dsproc vad event (dsproc disabled): " << EventFields{event} << std::endl;
         } else if (event.id == receiver->vadId_) {
             DSProcVADEvent vad;
             vad.rx = (event.words[0] & 1u) != 0 ? word1 : -1;
             vad.tx = (event.words[0] & 2u) != 0 ? word2 : -1;
             receiver->dsproc_vad_event(vad);
         } else if (trace) {
-            std::clog << ext::header(this) << "ignore spurious dsproc vad event: " << EventFields{event}
+            std::clog << "ignore spurious dsproc vad event: " << EventFields{event}
                       << " rid=" << receiver->vadId_ << std::endl;
         }
         break;
@@ -347,8 +329,7 @@ void DSProcReceiverService::dispatch(const Dsp::EventRecord& event, const unsign
     case Dsp::kBss:
         if (receiver->bssState_ == 0) {
             if (trace)
-                std::clog << ext::header(this) << "ignore spurious dsproc bss event (dsproc disabled): "
-                          << EventFields{event} << std::endl;
+                std::clog << "ignore spurious dsproc bss event (dsproc disabled): " << EventFields{event} << std::endl;
         } else {
             const dsproc_bss_event bss = payloadOf<dsproc_bss_event>(payload);
             receiver->dsproc_bss_event(&bss);

@@ -11,10 +11,9 @@
 // says so) until it is open. Enable requests draw their ids from one counter
 // that wraps from 4294967295 to 1. Request results go to std::cerr (failures
 // and the enable family) or std::clog (configure traces), event traces to
-// std::clog while the "signalling.events" switch of `traces` is on; each line
-// after the header "DSProcReceiverService: ".
+// std::clog while the "signalling.events" switch of `traces` is on; the
+// lines carry no header.
 #include <cstdint>
-#include <ostream>
 
 #include "asn1/modules/LGCP.h"
 #include "hardware/DspRecords.h"
@@ -56,8 +55,6 @@ public:
 
     // Reads and dispatches events until the device has none.
     void OnEvent(int fd, short revents) override;
-
-    void PutHeader(std::ostream& os) const override;
 
 private:
     bool configure(const Dsp::ConfigureRecord& record);

@@ -22,30 +22,31 @@ const char* const kDevice = "/dev/mcc/ctl";
 // Takes a frame while the packet pool is exhausted; single-threaded process.
 unsigned char g_discard[Packet::packet_max_size];
 
-// Tells the code that called a user whether the user deleted the channel. The
-// channel's destructor marks the innermost guard; a guard whose channel died
-// passes the news outwards and never touches the channel again.
+// Tells the code that called a user whether the user deleted the channel.
+// Guards live on the stack around user calls, innermost first in one list of
+// their own; a channel's destructor marks every guard of that channel. The
+// channel holds no pointer to a guard, and each guard leaves the list when its
+// scope ends, whatever became of the channel.
 class DeleteGuard {
 public:
-    explicit DeleteGuard(bool*& slot) : slot_(slot), outer_(slot) { slot_ = &deleted_; }
-    ~DeleteGuard()
-    {
-        if (deleted_) {
-            if (outer_ != nullptr)
-                *outer_ = true;
-        } else {
-            slot_ = outer_;
-        }
-    }
+    explicit DeleteGuard(const HDLC& channel) : channel_(&channel), next_(innermost_) { innermost_ = this; }
+    ~DeleteGuard() { innermost_ = next_; }
     DeleteGuard(const DeleteGuard&) = delete;
     DeleteGuard& operator=(const DeleteGuard&) = delete;
 
-    bool deleted() const { return deleted_; }
+    bool deleted() const { return channel_ == nullptr; }
+
+    static void channelDeleted(const HDLC& channel)
+    {
+        for (DeleteGuard* guard = innermost_; guard != nullptr; guard = guard->next_)
+            if (guard->channel_ == &channel)
+                guard->channel_ = nullptr;
+    }
 
 private:
-    bool*& slot_;
-    bool* outer_;
-    bool deleted_ = false;
+    static inline DeleteGuard* innermost_ = nullptr;
+    const HDLC* channel_;   // null once the channel was deleted
+    DeleteGuard* next_;
 };
 
 } // namespace
@@ -62,8 +63,7 @@ HDLC::HDLC(BoardDevice& board, HwMux& mux) : m_board(&board), m_mux(&mux)
 
 HDLC::~HDLC()
 {
-    if (m_deleted != nullptr)
-        *m_deleted = true;
+    DeleteGuard::channelDeleted(*this);
 }
 
 void HDLC::unbind()
@@ -197,7 +197,7 @@ bool HDLC::hdlc_transmit(Packet& packet)
 
 void HDLC::on_event(int, short revents)
 {
-    DeleteGuard guard(m_deleted);
+    DeleteGuard guard(*this);
     if ((revents & POLLIN) != 0) {
         do_read();
         if (guard.deleted())
@@ -219,7 +219,7 @@ void HDLC::do_read()
         std::clog << ext::header(this) << "do_read: !m_event.IsActive()" << std::endl;
         return;
     }
-    DeleteGuard guard(m_deleted);
+    DeleteGuard guard(*this);
     for (;;) {
         // One fresh block per frame, all of it tail room. Without a block the
         // frame is still read, and dropped.

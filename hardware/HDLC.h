@@ -112,7 +112,4 @@ private:
     Notify* m_notify = nullptr;
     BoardDevice* m_board = nullptr;
     HwMux* m_mux = nullptr;
-    // Set while a callback runs: the destructor marks it, so the caller knows
-    // the channel is gone.
-    bool* m_deleted = nullptr;
 };

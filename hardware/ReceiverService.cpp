@@ -7,7 +7,6 @@
 #include <iostream>
 
 #include "hardware/BoardDevice.h"
-#include "runtime/ExtStream.h"
 
 namespace Hardware {
 
@@ -31,7 +30,7 @@ bool ReceiverService::openDevice(const char* path, int flags, const char* eventN
             return true;
     }
     int error = errno;
-    std::cerr << ext::header(this) << failure << std::strerror(error) << std::endl;
+    std::cerr << failure << std::strerror(error) << std::endl;
     return false;
 }
 
@@ -41,7 +40,7 @@ bool ReceiverService::reopen(const char* failure, std::int64_t ts)
         init();
     if (isOpen())
         return true;
-    std::cerr << ext::header(this) << failure << " timeslot=" << ts << std::endl;
+    std::cerr << failure << " timeslot=" << ts << std::endl;
     return false;
 }
 
@@ -53,15 +52,13 @@ bool ReceiverService::readEvent(int fd, short revents, unsigned char* buffer, st
     if (n < 0) {
         int error = errno;
         if (error != EAGAIN && error != EWOULDBLOCK)
-            std::cerr << ext::header(this) << "fail to read from " << device << ": " << std::strerror(error)
-                      << std::endl;
+            std::cerr << "fail to read from " << device << ": " << std::strerror(error) << std::endl;
         return false;
     }
     // The driver delivers whole events: anything shorter ends the turn.
     if (n < static_cast<ssize_t>(size)) {
         if (n > 0)
-            std::cerr << ext::header(this) << "fail to read from " << device << ": short event of " << n << " bytes"
-                      << std::endl;
+            std::cerr << "fail to read from " << device << ": short event of " << n << " bytes" << std::endl;
         return false;
     }
     return true;

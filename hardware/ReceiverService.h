@@ -2,7 +2,7 @@
 // What the receiver services of the board's signal devices share: the device
 // opened non-blocking and watched for events (opened again on demand), the
 // request ids that wrap from 4294967295 to 1, and the reading of whole
-// fixed-size events. Every line goes after the service's own PutHeader.
+// fixed-size events.
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
@@ -30,7 +30,6 @@ public:
     virtual bool init() = 0;
     // Reads and dispatches events until the device has none.
     virtual void OnEvent(int fd, short revents) = 0;
-    virtual void PutHeader(std::ostream& os) const = 0;
 
     bool isOpen() const { return event_.IsActive(); }
     const Event& eventForTest() const { return event_; }

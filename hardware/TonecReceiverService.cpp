@@ -12,7 +12,6 @@
 #include "hardware/DeviceNames.h"
 #include "hardware/TonecReceiver.h"
 #include "hardware/TonecRecords.h"
-#include "runtime/ExtStream.h"
 
 namespace Hardware {
 
@@ -57,11 +56,6 @@ TonecReceiverService::TonecReceiverService(BoardDevice& board) : ReceiverService
 
 TonecReceiverService::~TonecReceiverService() = default;
 
-void TonecReceiverService::PutHeader(std::ostream& os) const
-{
-    os << "TonecReceiverService: ";
-}
-
 bool TonecReceiverService::init()
 {
     return openDevice(GetDTMFDevName(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, "TonecReceiverService::OnEvent",
@@ -82,11 +76,10 @@ bool TonecReceiverService::configureDTMF(unsigned ts, const LGCP::DTMFParams& pa
     Tonec::ConfigureRecord::Bytes bytes = record.encode();
     if (board_.ioctl(event_.getFd(), Tonec::kConfigureDetector, bytes.data(), bytes.size()) < 0) {
         int error = errno;
-        std::cerr << ext::header(this) << "DTMF_CONFIGURE_DETECTOR fail:" << " timeslot=" << ts
-                  << ErrnoSuffix{error} << std::endl;
+        std::cerr << "DTMF_CONFIGURE_DETECTOR fail:" << " timeslot=" << ts << ErrnoSuffix{error} << std::endl;
         return false;
     }
-    std::clog << ext::header(this) << "DTMF_CONFIGURE_DETECTOR" << " ts=" << ts << " twist=" << record.twist
+    std::clog << "DTMF_CONFIGURE_DETECTOR" << " ts=" << ts << " twist=" << record.twist
               << " ratio=" << record.ratio << " noise=" << record.noise << " silence=" << record.silence
               << std::endl;
     return true;
@@ -104,24 +97,22 @@ bool TonecReceiverService::enableDTMF(TonecReceiver& receiver, bool on)
         Tonec::EnableRecord::Bytes bytes = Tonec::EnableRecord{ts, id}.encode();
         if (board_.ioctl(event_.getFd(), Tonec::kEnableDetector, bytes.data(), bytes.size()) < 0) {
             int error = errno;
-            std::cerr << ext::header(this) << "DTMF_ENABLE_DETECTOR fail:" << " timeslot=" << ts << " id=" << id
+            std::cerr << "DTMF_ENABLE_DETECTOR fail:" << " timeslot=" << ts << " id=" << id
                       << ErrnoSuffix{error} << std::endl;
             return false;
         }
         receiver.detectorId_ = id;
         receiver.detectorOn_ = true;
-        std::cerr << ext::header(this) << "DTMF_ENABLE_DETECTOR done:" << " timeslot=" << ts << " id=" << id
-                  << std::endl;
+        std::cerr << "DTMF_ENABLE_DETECTOR done:" << " timeslot=" << ts << " id=" << id << std::endl;
         return true;
     }
     if (board_.ioctlValue(event_.getFd(), Tonec::kDisableDetector, ts) < 0) {
         int error = errno;
-        std::cerr << ext::header(this) << "DTMF_DISABLE_DETECTOR fail:" << " timeslot=" << ts << ErrnoSuffix{error}
-                  << std::endl;
+        std::cerr << "DTMF_DISABLE_DETECTOR fail:" << " timeslot=" << ts << ErrnoSuffix{error} << std::endl;
         return false;
     }
     receiver.detectorOn_ = false;
-    std::cerr << ext::header(this) << "DTMF_DISABLE_DETECTOR done:" << " timeslot=" << ts << std::endl;
+    std::cerr << "DTMF_DISABLE_DETECTOR done:" << " timeslot=" << ts << std::endl;
     return true;
 }
 
@@ -130,11 +121,11 @@ bool TonecReceiverService::valueRequest(std::uint32_t code, unsigned ts, const c
 {
     if (board_.ioctlValue(event_.getFd(), code, static_cast<std::int32_t>(ts)) < 0) {
         int error = errno;
-        std::cerr << ext::header(this) << name << suffix << " fail:" << " timeslot=" << static_cast<std::int32_t>(ts)
+        std::cerr << name << suffix << " fail:" << " timeslot=" << static_cast<std::int32_t>(ts)
                   << ErrnoSuffix{error} << std::endl;
         return false;
     }
-    std::clog << ext::header(this) << name << suffix << "[" << static_cast<std::int32_t>(ts) << "] ok" << std::endl;
+    std::clog << name << suffix << "[" << static_cast<std::int32_t>(ts) << "] ok" << std::endl;
     return true;
 }
 
@@ -156,8 +147,7 @@ bool TonecReceiverService::enableToneGenerator(unsigned ts, std::uint16_t freq1,
     Tonec::DialRecord::Bytes bytes = record.encode();
     if (board_.ioctl(event_.getFd(), Tonec::kDial, bytes.data(), bytes.size()) < 0) {
         int error = errno;
-        std::cerr << ext::header(this) << "DTMF_DIAL fail:" << " timeslot=" << record.ts << ErrnoSuffix{error}
-                  << std::endl;
+        std::cerr << "DTMF_DIAL fail:" << " timeslot=" << record.ts << ErrnoSuffix{error} << std::endl;
         return false;
     }
     return true;
@@ -172,12 +162,10 @@ bool TonecReceiverService::configureIVA(TonecReceiver& receiver, const LGCP::IVA
     Tonec::IvaConfigureRecord::Bytes bytes = record.encode();
     if (board_.ioctl(event_.getFd(), Tonec::kIvaConfigure, bytes.data(), bytes.size()) < 0) {
         int error = errno;
-        std::cerr << ext::header(this) << "IVA_CONFIGURE_DETECTOR fail:" << " timeslot=" << ts << ErrnoSuffix{error}
-                  << std::endl;
+        std::cerr << "IVA_CONFIGURE_DETECTOR fail:" << " timeslot=" << ts << ErrnoSuffix{error} << std::endl;
         return false;
     }
-    std::clog << ext::header(this) << "IVA_CONFIGURE_DETECTOR" << " ts=" << ts << " det_lvl_dB=" << record.level
-              << std::endl;
+    std::clog << "IVA_CONFIGURE_DETECTOR" << " ts=" << ts << " det_lvl_dB=" << record.level << std::endl;
     return true;
 }
 
@@ -195,8 +183,7 @@ int TonecReceiverService::translateSelcal(TonecReceiver& receiver, const TERM::S
     const int ts = receiver.tonec_timeslot();
     const std::string& signs = cmd.get_signs();
     if (signs.size() < Tonec::SelcalRecord::kSigns) {
-        std::cerr << ext::header(this) << "SELCAL_DIAL fail:" << " timeslot=" << ts << " incorect signs:" << signs
-                  << std::endl;
+        std::cerr << "SELCAL_DIAL fail:" << " timeslot=" << ts << " incorect signs:" << signs << std::endl;
         return -1;
     }
     Tonec::SelcalRecord record;
@@ -208,7 +195,7 @@ int TonecReceiverService::translateSelcal(TonecReceiver& receiver, const TERM::S
     int result = board_.ioctl(event_.getFd(), Tonec::kSelcalDial, bytes.data(), bytes.size());
     if (result < 0) {
         int error = errno;
-        std::cerr << ext::header(this) << "SELCAL_DIAL fail:" << " timeslot=" << ts << ErrnoSuffix{error} << std::endl;
+        std::cerr << "SELCAL_DIAL fail:" << " timeslot=" << ts << ErrnoSuffix{error} << std::endl;
     }
     return result;
 }
@@ -218,17 +205,16 @@ void TonecReceiverService::OnEvent(int fd, short revents)
     unsigned char buffer[Tonec::EventRecord::kSize];
     while (readEvent(fd, revents, buffer, sizeof buffer, "tonec")) {
         const Tonec::EventRecord event = Tonec::EventRecord::decode(buffer);
-        std::clog << ext::header(this) << "dtmf event: " << EventFields{event} << std::endl;
+        std::clog << "dtmf event: " << EventFields{event} << std::endl;
         // Looked up again for each event: a receiver may be deleted by the
         // one before.
         TonecReceiver* receiver = firstReceiverOf(event.ts);
         if (receiver == nullptr) {
-            std::cerr << ext::header(this) << "receive tonec event from unknown timeslot " << event.ts << std::endl;
+            std::cerr << "receive tonec event from unknown timeslot " << event.ts << std::endl;
         } else if (!receiver->detectorOn_) {
-            std::clog << ext::header(this) << "ignore spurious dtmf event (DTMF disabled): " << EventFields{event}
-                      << std::endl;
+            std::clog << "ignore spurious dtmf event (DTMF disabled): " << EventFields{event} << std::endl;
         } else if (receiver->detectorId_ != event.id) {
-            std::clog << ext::header(this) << "ignore spurious dtmf event: " << EventFields{event}
+            std::clog << "ignore spurious dtmf event: " << EventFields{event}
                       << " rid=" << receiver->detectorId_ << std::endl;
         } else {
             receiver->tonec_event({event.code, event.timestamp});

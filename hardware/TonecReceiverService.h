@@ -8,9 +8,8 @@
 // The device is opened at construction; when that fails, the two configure
 // operations try again, and the others fail (and say so) until it is open.
 // Every operation returns true on success. Failures go to std::cerr, request
-// traces to std::clog, each line after the header "TonecReceiverService: ".
+// traces to std::clog; the lines carry no header.
 #include <cstdint>
-#include <ostream>
 
 #include "asn1/modules/LGCP.h"
 #include "asn1/modules/TERM.h"
@@ -49,8 +48,6 @@ public:
 
     // Reads and dispatches events until the device has none.
     void OnEvent(int fd, short revents) override;
-
-    void PutHeader(std::ostream& os) const override;
 
 private:
     bool valueRequest(std::uint32_t code, unsigned ts, const char* name, const char* suffix);

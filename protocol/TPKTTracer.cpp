@@ -148,6 +148,10 @@ void TPKTTracer::Send(const void* data, unsigned length)
         SendTo(current, message, total);
         return;
     }
+    // The client being answered has been closed: the rest of its delivery
+    // is meant for nobody else.
+    if (closed)
+        return;
     // The next position is taken first: a failed send removes its client.
     for (Position p = clients.begin(); p != clients.end();) {
         const Position next = std::next(p);

@@ -58,7 +58,9 @@ public:
     // Listens on 0.0.0.0 and port; false, without a message, on any failure.
     bool Listen(unsigned short port);
     // One frame to every client, or to the current one; a client whose send
-    // fails or is cut short is closed. Blocks above max_block are refused.
+    // fails or is cut short is closed. Once the current client is closed,
+    // the rest of its frame's sends go nowhere. Blocks above max_block are
+    // refused.
     void Send(const void* data, unsigned length);
 
     void OnEvent(int fd, short events);
@@ -81,6 +83,7 @@ private:
     // The client being handled, else the end of the list.
     Position current;
     std::unordered_map<int, Position> by_fd;
-    // The current client after it was closed, until its handling ends.
+    // The current client after it was closed, until its handling ends; while
+    // set, Send sends nothing.
     std::unique_ptr<Connection> closed;
 };

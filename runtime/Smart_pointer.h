@@ -84,9 +84,15 @@ private:
             --p->refcount;
         if (p->refcount == 0) {
             ptr = nullptr;
-            delete p;
+            dispose(p);
         }
     }
+
+    // Kept out of line: where holders of one object are released one after
+    // another in a single function, the compiler cannot follow the count
+    // between them and would take the later holders' reads for reads of an
+    // object an earlier holder deleted.
+    [[gnu::noinline]] static void dispose(T* p) { delete p; }
 
     T* ptr;
 };

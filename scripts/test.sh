@@ -28,6 +28,11 @@ count() {
     [ "$fail" -eq 0 ] || status=1
 }
 
+# The tests one ctest log lists as failed, one line each.
+failures() {
+    sed -n '/^The following tests FAILED:/,/^[^[:space:]]/{/^[[:space:]]/p}' "$1" | head -n 40
+}
+
 stage() { echo "== $*"; }
 
 stage "host: Debug, AddressSanitizer and UndefinedBehaviorSanitizer"
@@ -37,7 +42,7 @@ if cmake -S . -B "$build/host" -DCMAKE_BUILD_TYPE=Debug -DSTALVANE_SANITIZE=ON -
    && cmake --build "$build/host" -j "$jobs" >"$build/host-build.log" 2>&1; then
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --test-dir "$build/host" -j "$jobs" -LE slow --output-on-failure >"$build/host-ctest.log" 2>&1
-    grep -E '(Failed|\*\*\*)' "$build/host-ctest.log" | head -n 40
+    failures "$build/host-ctest.log"
     tail -n 3 "$build/host-ctest.log"
     count "$build/host-ctest.log"
     # Mostly waiting on the daemon: beside the target stage.
@@ -60,7 +65,7 @@ if [ -z "${STALVANE_SKIP_PPC:-}" ]; then
           >"$build/ppc-configure.log" 2>&1 \
        && cmake --build "$build/ppc" -j "$jobs" >"$build/ppc-build.log" 2>&1; then
         ctest --test-dir "$build/ppc" -j "$jobs" --output-on-failure >"$build/ppc-ctest.log" 2>&1
-        grep -E '(Failed|\*\*\*)' "$build/ppc-ctest.log" | head -n 40
+        failures "$build/ppc-ctest.log"
         tail -n 3 "$build/ppc-ctest.log"
         count "$build/ppc-ctest.log"
         # The process tests: the target's daemon under qemu-ppc, the client
@@ -70,7 +75,7 @@ if [ -z "${STALVANE_SKIP_PPC:-}" ]; then
             STALVANE_DAEMON="$build/ppc/stalvane" STALVANE_DAEMON_EMULATOR="qemu-ppc -L /usr/powerpc-linux-gnu" \
                 ctest --test-dir "$build/host" -L process -LE slow -j "$jobs" --output-on-failure \
                 >"$build/ppc-process.log" 2>&1
-            grep -E '(Failed|\*\*\*)' "$build/ppc-process.log" | head -n 40
+            failures "$build/ppc-process.log"
             tail -n 3 "$build/ppc-process.log"
             count "$build/ppc-process.log"
         else
@@ -85,7 +90,7 @@ fi
 if [ -n "${slow:-}" ]; then
     stage "slow fault probes (host daemon)"
     wait "$slow"
-    grep -E '(Failed|\*\*\*)' "$build/slow-ctest.log" | head -n 40
+    failures "$build/slow-ctest.log"
     tail -n 3 "$build/slow-ctest.log"
     count "$build/slow-ctest.log"
 fi

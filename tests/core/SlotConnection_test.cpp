@@ -153,6 +153,24 @@ TEST_F(SlotConnection, RefusedStreamsAndFailedLinksLeaveNoLogicalLink)
     EXPECT_TRUE(a.GetReceivers().empty());
 }
 
+TEST_F(SlotConnection, FailedReplacementDropsTheOldLinkToo)
+{
+    ASSERT_TRUE(Connect(b, c));
+    take();
+    sim.failIoctl("/dev/hal", Hal::kConnect, EIO);
+    EXPECT_FALSE(Connect(a, c));
+    EXPECT_EQ(take(), (V{"A outputStream", "B hwDisconnectTransmitter C", "C hwConnectReceiver A", "C inputRelease",
+                         "B outputRelease", "A outputRelease"}));
+    EXPECT_EQ(c.GetSource(), nullptr);
+    EXPECT_TRUE(b.GetReceivers().empty());
+
+    // The pair is linked again on the switch.
+    sim.clearRequests();
+    EXPECT_TRUE(Connect(b, c));
+    EXPECT_EQ(switchConnects(sim), V{"22 <- 11"});
+    EXPECT_EQ(c.GetSource(), &b);
+}
+
 TEST_F(SlotConnection, FailedUnlinkStillPartsTheSlots)
 {
     ASSERT_TRUE(Connect(a, c));

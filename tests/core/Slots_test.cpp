@@ -149,17 +149,25 @@ TEST_F(SlotRegistry, AsynchronousDestructionIsAnsweredWhenDone)
 
     EXPECT_EQ(send(simple(1, LGCP::Command::destroy_chosen)), V{error(1, 12)});
     EXPECT_EQ(send(create(1, 1, 2)), V{error(1, 12)});
-    // Still reachable as any live slot.
+    // Still reachable as any live slot, as receiver and as source.
+    send(create(3, 102, 202));
     EXPECT_EQ(send(connect(2, 1)), (V{"slot=2 transmitter active 101", "slot=1 receiver active 200", ok(2)}));
+    EXPECT_EQ(send(connect(1, 3)), (V{"slot=1 transmitter active 100", "slot=3 receiver active 202", ok(1)}));
     EXPECT_EQ(pending->GetSource(), find(2));
-    Disconnect(*pending);
 
+    // Completing parts it from both sides before it goes.
     take();
     pending->on_release();
-    EXPECT_EQ(take(), V{"slot1 deleted"});
+    EXPECT_EQ(take(), (V{"slot2 hwDisconnectTransmitter slot1", "slot1 inputRelease", "slot2 outputRelease",
+                         "slot1 hwDisconnectTransmitter slot3", "slot3 inputRelease", "slot1 outputRelease",
+                         "slot1 deleted"}));
     EXPECT_EQ(sync(), V{"seq=" + std::to_string(destroySeq) + " slot=1 success"});
     EXPECT_EQ(find(1), nullptr);
-    EXPECT_EQ(factory.GetSlots().size(), 1u);
+    EXPECT_TRUE(find(2)->GetReceivers().empty());
+    EXPECT_EQ(find(3)->GetSource(), nullptr);
+    EXPECT_EQ(sim.hal().output(202).byte, HwMux::kIdle);
+    EXPECT_EQ(send(simple(3, LGCP::Command::disconnect_chosen)), V{ok(3)});
+    EXPECT_EQ(factory.GetSlots().size(), 2u);
 }
 
 TEST_F(SlotRegistry, PendingWithoutDestroyCommandCompletesSilently)

@@ -25,7 +25,6 @@ using namespace ToneDspTest;
 namespace {
 
 const char* const kDevice = "/dev/dsp";
-const std::string kHead = "DSProcReceiverService: ";
 
 using Bytes = std::vector<unsigned char>;
 
@@ -109,15 +108,15 @@ TEST_F(DsprocTest, OpenFailureIsRetriedByConfigureAndToneDisableOnly)
     EXPECT_FALSE(r.enableVAD(true));
     EXPECT_TRUE(sim_.requests(SimBoard::Op::Open, kDevice).empty());
     r.disableToneAll();
-    EXPECT_EQ(err_.take(), kHead + "open dsproc fail, VAD proceeding disabled: No such file or directory\n" + kHead
-                               + "DSPROC_ENABLE VAD fail: timeslot=5 id=1 errno=\"Bad file descriptor\"\n" + kHead
-                               + "open dsproc fail, VAD proceeding disabled: No such file or directory\n" + kHead
-                               + "Disable All Tone fail: (interface not opened) timeslot=5\n");
+    EXPECT_EQ(err_.take(), "open dsproc fail, VAD proceeding disabled: No such file or directory\n"
+                           "DSPROC_ENABLE VAD fail: timeslot=5 id=1 errno=\"Bad file descriptor\"\n"
+                           "open dsproc fail, VAD proceeding disabled: No such file or directory\n"
+                           "Disable All Tone fail: (interface not opened) timeslot=5\n");
     EXPECT_EQ(r.vadState(), DSProcReceiver::kUnset);
 
     EXPECT_TRUE(r.configureSD());
     EXPECT_TRUE(closed.isOpen());
-    EXPECT_EQ(log_.take(), kHead + "DSPROC_CONFIGURE SD ts=5\n");
+    EXPECT_EQ(log_.take(), "DSPROC_CONFIGURE SD ts=5\n");
     EXPECT_TRUE(dsp().channel(5).sdConfigured);
 }
 
@@ -138,8 +137,8 @@ TEST_F(DsprocTest, FirstSwitchOffIsSentOnlyForUnsetFunctions)
     EXPECT_EQ(sent[1].data, switchBytes(5, 0, 2));
     EXPECT_EQ(r.vadState(), 0);
     EXPECT_EQ(r.sdState(), 0);
-    EXPECT_EQ(err_.take(), kHead + "DSPROC_DISABLE VAD done: timeslot=5\n" + kHead
-                               + "DSPROC_DISABLE SD done: timeslot=5\n");
+    EXPECT_EQ(err_.take(), "DSPROC_DISABLE VAD done: timeslot=5\n"
+                           "DSPROC_DISABLE SD done: timeslot=5\n");
 }
 
 TEST_F(DsprocTest, EnableFamilySharesOneIdCounter)
@@ -158,10 +157,10 @@ TEST_F(DsprocTest, EnableFamilySharesOneIdCounter)
     EXPECT_EQ(sent[2].data, switchBytes(0x102, 3, 128));
     EXPECT_EQ(sent[3].data, switchBytes(0x102, 4, 2));
     EXPECT_EQ(dsp().channel(0x102).on, 1u + 2u + 16u + 128u);
-    EXPECT_EQ(err_.take(), kHead + "DSPROC_ENABLE VAD done: timeslot=258 id=1\n" + kHead
-                               + "DSPROC_ENABLE BSS done: timeslot=258 id=2\n" + kHead
-                               + "DSPROC_ENABLE NG done: timeslot=258 id=3\n" + kHead
-                               + "DSPROC_ENABLE SD done: timeslot=258 id=4\n");
+    EXPECT_EQ(err_.take(), "DSPROC_ENABLE VAD done: timeslot=258 id=1\n"
+                           "DSPROC_ENABLE BSS done: timeslot=258 id=2\n"
+                           "DSPROC_ENABLE NG done: timeslot=258 id=3\n"
+                           "DSPROC_ENABLE SD done: timeslot=258 id=4\n");
 
     // A failure leaves the state but uses its id; the counter skips 0.
     sim_.failIoctl(kDevice, Dsp::kDisable, EIO);
@@ -174,9 +173,9 @@ TEST_F(DsprocTest, EnableFamilySharesOneIdCounter)
     EXPECT_EQ(s.bssState(), 0);
     EXPECT_TRUE(s.enableBSS(true));
     EXPECT_EQ(s.bssId(), 1u);
-    EXPECT_EQ(err_.take(), kHead + "DSPROC_DISABLE NG fail: timeslot=258 errno=\"Input/output error\"\n" + kHead
-                               + "DSPROC_ENABLE BSS fail: timeslot=7 id=4294967295 errno=\"Input/output error\"\n"
-                               + kHead + "DSPROC_ENABLE BSS done: timeslot=7 id=1\n");
+    EXPECT_EQ(err_.take(), "DSPROC_DISABLE NG fail: timeslot=258 errno=\"Input/output error\"\n"
+                           "DSPROC_ENABLE BSS fail: timeslot=7 id=4294967295 errno=\"Input/output error\"\n"
+                           "DSPROC_ENABLE BSS done: timeslot=7 id=1\n");
 }
 
 TEST_F(DsprocTest, MutingIsSetAsAPair)
@@ -195,9 +194,9 @@ TEST_F(DsprocTest, MutingIsSetAsAPair)
     EXPECT_EQ(sent[2].data, switchBytes(9, 0, 12));
     EXPECT_EQ(r.rxMuteState(), 0);
     EXPECT_EQ(r.txMuteState(), 0);
-    EXPECT_EQ(err_.take(), kHead + "DSPROC_ENABLE MUTE done: timeslot=9 id=1\n" + kHead
-                               + "DSPROC_ENABLE MUTE done: timeslot=9 id=2\n" + kHead
-                               + "DSPROC_DISABLE MUTE done: timeslot=9\n");
+    EXPECT_EQ(err_.take(), "DSPROC_ENABLE MUTE done: timeslot=9 id=1\n"
+                           "DSPROC_ENABLE MUTE done: timeslot=9 id=2\n"
+                           "DSPROC_DISABLE MUTE done: timeslot=9\n");
 
     // A fresh receiver sends its first switch-off; rx only after both.
     Receiver fresh(service_, 10);
@@ -214,7 +213,7 @@ TEST_F(DsprocTest, MutingIsSetAsAPair)
     EXPECT_FALSE(r.enableMute(false, true));
     EXPECT_EQ(r.rxMuteState(), 1);
     EXPECT_EQ(r.txMuteState(), 0);
-    EXPECT_EQ(err_.take(), kHead + "DSPROC_ENABLE MUTE fail: timeslot=9 id=6 errno=\"Device or resource busy\"\n");
+    EXPECT_EQ(err_.take(), "DSPROC_ENABLE MUTE fail: timeslot=9 id=6 errno=\"Device or resource busy\"\n");
 }
 
 TEST_F(DsprocTest, VadConfigurationFollowsTheVersion)
@@ -230,7 +229,7 @@ TEST_F(DsprocTest, VadConfigurationFollowsTheVersion)
 
     EXPECT_TRUE(r.configureVAD(v2));
     EXPECT_FALSE(r.configureVAD(v1));
-    EXPECT_EQ(err_.take(), kHead + "DSPROC_CONFIGURE VAD: params not specified for v2:  timeslot=5\n");
+    EXPECT_EQ(err_.take(), "DSPROC_CONFIGURE VAD: params not specified for v2:  timeslot=5\n");
     std::vector<SimBoard::Request> sent = requests();
     ASSERT_EQ(sent.size(), 3u);
     EXPECT_EQ(sent[0].op, SimBoard::Op::IoctlValue);
@@ -251,12 +250,13 @@ TEST_F(DsprocTest, VadConfigurationFollowsTheVersion)
     ASSERT_EQ(sent.size(), 4u);
     EXPECT_EQ(sent[1].data, fixed);
     EXPECT_EQ(sent[3].data, fixed);
-    EXPECT_EQ(log_.take(), kHead + "DSPROC_CONFIGURE VAD ts=5\n" + kHead + "DSPROC_CONFIGURE VAD ts=5\n" + kHead
-                               + "DSPROC_CONFIGURE VAD ts=5\n");
+    EXPECT_EQ(log_.take(), "DSPROC_CONFIGURE VAD ts=5\n"
+                           "DSPROC_CONFIGURE VAD ts=5\n"
+                           "DSPROC_CONFIGURE VAD ts=5\n");
 
     sim_.failIoctl(kDevice, Dsp::kConfigure, EIO);
     EXPECT_FALSE(r.configureVAD(v2));
-    EXPECT_EQ(err_.take(), kHead + "DSPROC_CONFIGURE VAD fail: timeslot=5 errno=\"Input/output error\"\n");
+    EXPECT_EQ(err_.take(), "DSPROC_CONFIGURE VAD fail: timeslot=5 errno=\"Input/output error\"\n");
 }
 
 TEST_F(DsprocTest, DelaysGainAndToneFilters)
@@ -267,9 +267,9 @@ TEST_F(DsprocTest, DelaysGainAndToneFilters)
     r.configureToneFilter(2100, 1, 450, 20);
     EXPECT_TRUE(r.delaysSet());
     EXPECT_TRUE(r.rxGainSet());
-    EXPECT_EQ(log_.take(), kHead + "DSPROC_CONFIGURE DELAYS ts=5 rx=10 tx=-1 selcal=40\n" + kHead
-                               + "DSPROC_CONFIGURE RX GAIN ts=5 gain_dB=250\n" + kHead
-                               + "DSPROC_CONFIGURE TONE FILTER ts=5 freq=2100, en=1, dur_th_msec=450, det_lvl_dB=20\n");
+    EXPECT_EQ(log_.take(), "DSPROC_CONFIGURE DELAYS ts=5 rx=10 tx=-1 selcal=40\n"
+                           "DSPROC_CONFIGURE RX GAIN ts=5 gain_dB=250\n"
+                           "DSPROC_CONFIGURE TONE FILTER ts=5 freq=2100, en=1, dur_th_msec=450, det_lvl_dB=20\n");
     std::vector<SimBoard::Request> sent = requests();
     ASSERT_EQ(sent.size(), 3u);
     EXPECT_EQ(sent[0].data, (Bytes{0, 0, 0, 5, 0, 0, 0, 0x20, 0, 0, 0, 10, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 40}));
@@ -286,9 +286,9 @@ TEST_F(DsprocTest, DelaysGainAndToneFilters)
     r.configureToneFilter(2100, 0, 0, 0);
     EXPECT_FALSE(r.delaysSet());
     EXPECT_FALSE(r.rxGainSet());
-    EXPECT_EQ(err_.take(), kHead + "DSPROC_CONFIGURE DELAYS fail: timeslot=5 errno=\"Input/output error\"\n" + kHead
-                               + "DSPROC_CONFIGURE Rx Gain fail: timeslot=5 errno=\"Input/output error\"\n" + kHead
-                               + "DSPROC_CONFIGURE Tone Filter fail: timeslot=5 errno=\"Input/output error\"\n");
+    EXPECT_EQ(err_.take(), "DSPROC_CONFIGURE DELAYS fail: timeslot=5 errno=\"Input/output error\"\n"
+                           "DSPROC_CONFIGURE Rx Gain fail: timeslot=5 errno=\"Input/output error\"\n"
+                           "DSPROC_CONFIGURE Tone Filter fail: timeslot=5 errno=\"Input/output error\"\n");
     r.configureDelays(0, 0, 1);
     EXPECT_TRUE(r.delaysSet());
 
@@ -296,8 +296,8 @@ TEST_F(DsprocTest, DelaysGainAndToneFilters)
     r.disableToneAll();
     EXPECT_EQ(requests().at(0).data, switchBytes(5, 0, 256));
     EXPECT_TRUE(dsp().channel(5).toneFilters.empty());
-    EXPECT_EQ(log_.take(), kHead + "DSPROC_CONFIGURE DELAYS ts=5 rx=0 tx=0 selcal=1\n" + kHead
-                               + "DISABLE ALL TONE done:  ts=5\n");
+    EXPECT_EQ(log_.take(), "DSPROC_CONFIGURE DELAYS ts=5 rx=0 tx=0 selcal=1\n"
+                           "DISABLE ALL TONE done:  ts=5\n");
 }
 
 TEST_F(DsprocTest, EventsByTypeWithTraces)
@@ -324,22 +324,22 @@ TEST_F(DsprocTest, EventsByTypeWithTraces)
     EXPECT_EQ(r.got, (std::vector<std::string>{"vad -1 7", "bss 0.750000", "sd 1", "tone 2100 1", "flags 31 240"}));
     EXPECT_TRUE(shadow.got.empty());
     EXPECT_EQ(log_.take(),
-              kHead + "dsproc event:  timeslot=7 id=1 type=1\n"
-                  + kHead + "dsproc vad event:  dir_mask=2 vad_rx=5 vad_tx=7\n"
-                  + kHead + "dsproc event:  timeslot=7 id=9 type=1\n"
-                  + kHead + "dsproc vad event:  dir_mask=3 vad_rx=1 vad_tx=0\n"
-                  + kHead + "ignore spurious dsproc vad event:  timeslot=7 id=9 type=1 rid=1\n"
-                  + kHead + "dsproc event:  timeslot=7 id=5 type=16\n"
-                  + kHead + "dsproc bss event:  score=0.75\n"
-                  + kHead + "dsproc event:  timeslot=7 id=0 type=2\n"
-                  + kHead + "dsproc sd event:  sd_rx=1\n"
-                  + kHead + "dsproc event:  timeslot=7 id=0 type=256\n"
-                  + kHead + "dsproc event:  timeslot=7 id=0 type=512\n"
-                  + kHead + "dsproc flags event:  flags=1f, mask=f0\n"
-                  + kHead + "dsproc event:  timeslot=7 id=0 type=64\n"
-                  + kHead + "dsproc event:  timeslot=8 id=0 type=512\n"
-                  + kHead + "dsproc flags event:  flags=1, mask=1\n");
-    EXPECT_EQ(err_.take(), kHead + "receive dsproc event from unknown timeslot 8\n");
+              "dsproc event:  timeslot=7 id=1 type=1\n"
+              "dsproc vad event:  dir_mask=2 vad_rx=5 vad_tx=7\n"
+              "dsproc event:  timeslot=7 id=9 type=1\n"
+              "dsproc vad event:  dir_mask=3 vad_rx=1 vad_tx=0\n"
+              "ignore spurious dsproc vad event:  timeslot=7 id=9 type=1 rid=1\n"
+              "dsproc event:  timeslot=7 id=5 type=16\n"
+              "dsproc bss event:  score=0.75\n"
+              "dsproc event:  timeslot=7 id=0 type=2\n"
+              "dsproc sd event:  sd_rx=1\n"
+              "dsproc event:  timeslot=7 id=0 type=256\n"
+              "dsproc event:  timeslot=7 id=0 type=512\n"
+              "dsproc flags event:  flags=1f, mask=f0\n"
+              "dsproc event:  timeslot=7 id=0 type=64\n"
+              "dsproc event:  timeslot=8 id=0 type=512\n"
+              "dsproc flags event:  flags=1, mask=1\n");
+    EXPECT_EQ(err_.take(), "receive dsproc event from unknown timeslot 8\n");
 
     // Switched off: VAD, SD and BSS events are dropped.
     ASSERT_TRUE(r.disableVAD());
@@ -352,14 +352,14 @@ TEST_F(DsprocTest, EventsByTypeWithTraces)
     turn();
     EXPECT_EQ(r.got.size(), 5u);
     EXPECT_EQ(log_.take(),
-              kHead + "dsproc event:  timeslot=7 id=1 type=1\n"
-                  + kHead + "dsproc vad event:  dir_mask=1 vad_rx=1 vad_tx=0\n"
-                  + kHead + "ignore spurious dsproc vad event (dsproc disabled):  timeslot=7 id=1 type=1\n"
-                  + kHead + "dsproc event:  timeslot=7 id=0 type=2\n"
-                  + kHead + "dsproc sd event:  sd_rx=1\n"
-                  + kHead + "dsproc event:  timeslot=7 id=2 type=16\n"
-                  + kHead + "dsproc bss event:  score=0\n"
-                  + kHead + "ignore spurious dsproc bss event (dsproc disabled):  timeslot=7 id=2 type=16\n");
+              "dsproc event:  timeslot=7 id=1 type=1\n"
+              "dsproc vad event:  dir_mask=1 vad_rx=1 vad_tx=0\n"
+              "ignore spurious dsproc vad event (dsproc disabled):  timeslot=7 id=1 type=1\n"
+              "dsproc event:  timeslot=7 id=0 type=2\n"
+              "dsproc sd event:  sd_rx=1\n"
+              "dsproc event:  timeslot=7 id=2 type=16\n"
+              "dsproc bss event:  score=0\n"
+              "ignore spurious dsproc bss event (dsproc disabled):  timeslot=7 id=2 type=16\n");
 }
 
 TEST_F(DsprocTest, EventsWithoutTracesAreSilent)
@@ -386,7 +386,7 @@ TEST_F(DsprocTest, ReadFailuresAndShortRecordsEndTheTurn)
     sim_.failRead(kDevice, EIO);
     ASSERT_TRUE(dsp().vad(7, 1, 1, 0));
     turn();
-    EXPECT_EQ(err_.take(), kHead + "fail to read from dsproc: Input/output error\n");
+    EXPECT_EQ(err_.take(), "fail to read from dsproc: Input/output error\n");
     EXPECT_TRUE(r.got.empty());
     turn();
     EXPECT_EQ(r.got.size(), 1u);
@@ -394,7 +394,7 @@ TEST_F(DsprocTest, ReadFailuresAndShortRecordsEndTheTurn)
     ASSERT_TRUE(dsp().sendBytes(Bytes(23, 0)));
     ASSERT_TRUE(dsp().vad(7, 2, 0, 1));
     turn();
-    EXPECT_EQ(err_.take(), kHead + "fail to read from dsproc: short event of 23 bytes\n");
+    EXPECT_EQ(err_.take(), "fail to read from dsproc: short event of 23 bytes\n");
     EXPECT_EQ(r.got.size(), 1u);
     turn();
     EXPECT_EQ(r.got.back(), "vad -1 1");
@@ -411,7 +411,7 @@ TEST_F(DsprocTest, ReceiverDeletedByItsEvent)
     err_.take();
     turn();
     EXPECT_FALSE(r);
-    EXPECT_EQ(err_.take(), kHead + "receive dsproc event from unknown timeslot 7\n");
+    EXPECT_EQ(err_.take(), "receive dsproc event from unknown timeslot 7\n");
 }
 
 TEST_F(DsprocTest, CleanBeforeDestroy)
@@ -434,8 +434,8 @@ TEST_F(DsprocTest, CleanBeforeDestroy)
     EXPECT_EQ(sent[3].data, switchBytes(11, 0, 256));
     EXPECT_FALSE(r.delaysSet());
     EXPECT_EQ(dsp().channel(11).on, 2u + 4u + 8u);
-    EXPECT_EQ(log_.take(), kHead + "DSPROC_CONFIGURE DELAYS ts=11 rx=0 tx=0 selcal=0\n" + kHead
-                               + "DISABLE ALL TONE done:  ts=11\n");
+    EXPECT_EQ(log_.take(), "DSPROC_CONFIGURE DELAYS ts=11 rx=0 tx=0 selcal=0\n"
+                           "DISABLE ALL TONE done:  ts=11\n");
 
     // A receiver that did nothing still disables the tone filters.
     Receiver idle(service_, 12);

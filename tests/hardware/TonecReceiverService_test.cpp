@@ -23,7 +23,6 @@ using namespace ToneDspTest;
 namespace {
 
 const char* const kDevice = "/dev/dtmf";
-const std::string kHead = "TonecReceiverService: ";
 
 class Receiver : public TonecReceiver {
 public:
@@ -126,7 +125,7 @@ TEST_F(TonecTest, FailedOpenIsRetriedOnlyByTheConfigureOperations)
 {
     sim_.failOpen(kDevice, ENOENT, 1);
     TonecReceiverService closed(sim_);
-    EXPECT_EQ(err_.take(), kHead + "open tonec fail, DTMF proceeding disabled: No such file or directory\n");
+    EXPECT_EQ(err_.take(), "open tonec fail, DTMF proceeding disabled: No such file or directory\n");
     EXPECT_FALSE(closed.isOpen());
     Receiver r(closed, 5);
     sim_.clearRequests();
@@ -134,9 +133,9 @@ TEST_F(TonecTest, FailedOpenIsRetriedOnlyByTheConfigureOperations)
     EXPECT_FALSE(r.enableDTMF(true));
     EXPECT_FALSE(r.echoCancel(true));
     EXPECT_FALSE(r.enableToneGenerator(1, 2, 3, 4));
-    EXPECT_EQ(err_.take(), kHead + "DTMF_ENABLE_DETECTOR fail: timeslot=5 id=1 errno=\"Bad file descriptor\"\n"
-                               + kHead + "CHANNEL_LMS_ON fail: timeslot=5 errno=\"Bad file descriptor\"\n" + kHead
-                               + "DTMF_DIAL fail: timeslot=5 errno=\"Bad file descriptor\"\n");
+    EXPECT_EQ(err_.take(), "DTMF_ENABLE_DETECTOR fail: timeslot=5 id=1 errno=\"Bad file descriptor\"\n"
+                           "CHANNEL_LMS_ON fail: timeslot=5 errno=\"Bad file descriptor\"\n"
+                           "DTMF_DIAL fail: timeslot=5 errno=\"Bad file descriptor\"\n");
     EXPECT_TRUE(sim_.requests(SimBoard::Op::Open, kDevice).empty());
     EXPECT_FALSE(r.isDetectorOn());
 
@@ -144,12 +143,12 @@ TEST_F(TonecTest, FailedOpenIsRetriedOnlyByTheConfigureOperations)
     LGCP::IVAParams iva;
     iva.set_det_lvl_dB(-30);
     EXPECT_FALSE(r.configureIVA(iva));
-    EXPECT_EQ(err_.take(), kHead + "open tonec fail, DTMF proceeding disabled: Device or resource busy\n" + kHead
-                               + "configure IVA fail: (interface not opened) timeslot=5\n");
+    EXPECT_EQ(err_.take(), "open tonec fail, DTMF proceeding disabled: Device or resource busy\n"
+                           "configure IVA fail: (interface not opened) timeslot=5\n");
     EXPECT_TRUE(r.configureIVA(iva));
     EXPECT_TRUE(closed.isOpen());
     EXPECT_EQ(dtmf().channel(5).ivaLevel, -30);
-    EXPECT_EQ(log_.take(), kHead + "IVA_CONFIGURE_DETECTOR ts=5 det_lvl_dB=-30\n");
+    EXPECT_EQ(log_.take(), "IVA_CONFIGURE_DETECTOR ts=5 det_lvl_dB=-30\n");
 }
 
 TEST_F(TonecTest, DetectorEnableAndDisable)
@@ -161,7 +160,7 @@ TEST_F(TonecTest, DetectorEnableAndDisable)
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].code, 0x40084203u);
     EXPECT_EQ(sent[0].data, (std::vector<unsigned char>{0, 0, 0, 5, 0, 0, 0, 1}));
-    EXPECT_EQ(err_.take(), kHead + "DTMF_ENABLE_DETECTOR done: timeslot=5 id=1\n");
+    EXPECT_EQ(err_.take(), "DTMF_ENABLE_DETECTOR done: timeslot=5 id=1\n");
     EXPECT_TRUE(r.isDetectorOn());
     EXPECT_TRUE(r.isDtmfEnabled());
     EXPECT_TRUE(dtmf().channel(5).dtmfOn);
@@ -174,7 +173,7 @@ TEST_F(TonecTest, DetectorEnableAndDisable)
     EXPECT_EQ(sent[0].op, SimBoard::Op::IoctlValue);
     EXPECT_EQ(sent[0].code, 0x40044204u);
     EXPECT_EQ(sent[0].value, 5);
-    EXPECT_EQ(err_.take(), kHead + "DTMF_DISABLE_DETECTOR done: timeslot=5\n");
+    EXPECT_EQ(err_.take(), "DTMF_DISABLE_DETECTOR done: timeslot=5\n");
     EXPECT_FALSE(r.isDetectorOn());
     EXPECT_FALSE(r.isDtmfEnabled());
     EXPECT_FALSE(dtmf().channel(5).dtmfOn);
@@ -186,7 +185,7 @@ TEST_F(TonecTest, DetectorIdsAdvanceOnFailureAndWrapToOne)
     Receiver b(service_, 2);
     sim_.failIoctl(kDevice, Tonec::kEnableDetector, EIO);
     EXPECT_FALSE(a.enableDTMF(true));
-    EXPECT_EQ(err_.take(), kHead + "DTMF_ENABLE_DETECTOR fail: timeslot=1 id=1 errno=\"Input/output error\"\n");
+    EXPECT_EQ(err_.take(), "DTMF_ENABLE_DETECTOR fail: timeslot=1 id=1 errno=\"Input/output error\"\n");
     EXPECT_FALSE(a.isDetectorOn());
     EXPECT_FALSE(a.isDtmfEnabled());
     EXPECT_EQ(a.detectorId(), 0u);
@@ -198,15 +197,15 @@ TEST_F(TonecTest, DetectorIdsAdvanceOnFailureAndWrapToOne)
     EXPECT_TRUE(b.enableDTMF(true));
     EXPECT_EQ(b.detectorId(), 1u);
     EXPECT_EQ(dtmf().channel(2).dtmfId, 1u);
-    EXPECT_EQ(err_.take(), kHead + "DTMF_ENABLE_DETECTOR done: timeslot=1 id=4294967295\n" + kHead
-                               + "DTMF_ENABLE_DETECTOR done: timeslot=2 id=1\n");
+    EXPECT_EQ(err_.take(), "DTMF_ENABLE_DETECTOR done: timeslot=1 id=4294967295\n"
+                           "DTMF_ENABLE_DETECTOR done: timeslot=2 id=1\n");
 }
 
 TEST_F(TonecTest, IvaSharesTheDetectorFlag)
 {
     Receiver r(service_, 6);
     EXPECT_TRUE(r.enableIVA(true));
-    EXPECT_EQ(log_.take(), kHead + "IVA_DETECTOR_ENABLE[6] ok\n");
+    EXPECT_EQ(log_.take(), "IVA_DETECTOR_ENABLE[6] ok\n");
     EXPECT_TRUE(r.isDetectorOn());
     EXPECT_TRUE(r.isIvaEnabled());
     // DTMF finds the detector on: nothing is sent.
@@ -224,20 +223,20 @@ TEST_F(TonecTest, IvaSharesTheDetectorFlag)
 
     // Switching IVA off clears the flag; the DTMF disable is still sent.
     EXPECT_TRUE(r.enableIVA(false));
-    EXPECT_EQ(log_.take(), kHead + "dtmf event:  timestamp=77 timeslot=6 code=768 id=0\n" + kHead
-                               + "IVA_DETECTOR_DISABLE[6] ok\n");
+    EXPECT_EQ(log_.take(), "dtmf event:  timestamp=77 timeslot=6 code=768 id=0\n"
+                           "IVA_DETECTOR_DISABLE[6] ok\n");
     EXPECT_FALSE(r.isDetectorOn());
     sim_.clearRequests();
     EXPECT_TRUE(r.disableDTMF());
     ASSERT_EQ(requests().size(), 1u);
     EXPECT_EQ(requests()[0].code, Tonec::kDisableDetector);
-    EXPECT_EQ(err_.take(), kHead + "DTMF_DISABLE_DETECTOR done: timeslot=6\n");
+    EXPECT_EQ(err_.take(), "DTMF_DISABLE_DETECTOR done: timeslot=6\n");
 
     sim_.failIoctl(kDevice, Tonec::kIvaEnable, EINVAL);
     EXPECT_FALSE(r.enableIVA(true));
     EXPECT_FALSE(r.isIvaEnabled());
     EXPECT_FALSE(r.isDetectorOn());
-    EXPECT_EQ(err_.take(), kHead + "IVA_DETECTOR_ENABLE fail: timeslot=6 errno=\"Invalid argument\"\n");
+    EXPECT_EQ(err_.take(), "IVA_DETECTOR_ENABLE fail: timeslot=6 errno=\"Invalid argument\"\n");
 }
 
 TEST_F(TonecTest, EchoCancelRejectionAndConfiguration)
@@ -247,8 +246,9 @@ TEST_F(TonecTest, EchoCancelRejectionAndConfiguration)
     EXPECT_TRUE(r.echoCancel(false));
     EXPECT_TRUE(r.enableDTMFReject(true));
     EXPECT_TRUE(r.isDtmfRejectEnabled());
-    EXPECT_EQ(log_.take(), kHead + "CHANNEL_LMS_ON[300] ok\n" + kHead + "CHANNEL_LMS_OFF[300] ok\n" + kHead
-                               + "DTMF_REJECTION_ENABLE[300] ok\n");
+    EXPECT_EQ(log_.take(), "CHANNEL_LMS_ON[300] ok\n"
+                           "CHANNEL_LMS_OFF[300] ok\n"
+                           "DTMF_REJECTION_ENABLE[300] ok\n");
     std::vector<SimBoard::Request> sent = requests();
     ASSERT_EQ(sent.size(), 3u);
     EXPECT_EQ(sent[0].code, 0x40044206u);
@@ -260,7 +260,7 @@ TEST_F(TonecTest, EchoCancelRejectionAndConfiguration)
     sim_.failIoctl(kDevice, Tonec::kRejectionDisable, EIO);
     EXPECT_FALSE(r.enableDTMFReject(false));
     EXPECT_TRUE(r.isDtmfRejectEnabled());
-    EXPECT_EQ(err_.take(), kHead + "DTMF_REJECTION_DISABLE fail: timeslot=300 errno=\"Input/output error\"\n");
+    EXPECT_EQ(err_.take(), "DTMF_REJECTION_DISABLE fail: timeslot=300 errno=\"Input/output error\"\n");
 
     LGCP::DTMFParams params;
     params.get_threshold().set_twist(8);
@@ -269,14 +269,14 @@ TEST_F(TonecTest, EchoCancelRejectionAndConfiguration)
     params.get_level().set_silence(20);
     sim_.clearRequests();
     EXPECT_TRUE(r.configureDTMF(params));
-    EXPECT_EQ(log_.take(), kHead + "DTMF_CONFIGURE_DETECTOR ts=300 twist=8 ratio=4660 noise=65535 silence=20\n");
+    EXPECT_EQ(log_.take(), "DTMF_CONFIGURE_DETECTOR ts=300 twist=8 ratio=4660 noise=65535 silence=20\n");
     ASSERT_EQ(requests().size(), 1u);
     EXPECT_EQ(requests()[0].code, 0x40144202u);
     EXPECT_EQ(requests()[0].data, (std::vector<unsigned char>{0, 0, 0x01, 0x2C, 0, 0, 0, 8, 0, 0, 0x12, 0x34, 0, 0,
                                                               0, 20, 0, 0, 0xFF, 0xFF}));
     sim_.failIoctl(kDevice, Tonec::kConfigureDetector, EIO);
     EXPECT_FALSE(r.configureDTMF(params));
-    EXPECT_EQ(err_.take(), kHead + "DTMF_CONFIGURE_DETECTOR fail: timeslot=300 errno=\"Input/output error\"\n");
+    EXPECT_EQ(err_.take(), "DTMF_CONFIGURE_DETECTOR fail: timeslot=300 errno=\"Input/output error\"\n");
 }
 
 TEST_F(TonecTest, SelcalNeedsFourSigns)
@@ -285,7 +285,7 @@ TEST_F(TonecTest, SelcalNeedsFourSigns)
     TERM::SelcalCommand cmd;
     cmd.set_signs("ABC");
     EXPECT_EQ(r.translateSelcal(cmd), -1);
-    EXPECT_EQ(err_.take(), kHead + "SELCAL_DIAL fail: timeslot=4 incorect signs:ABC\n");
+    EXPECT_EQ(err_.take(), "SELCAL_DIAL fail: timeslot=4 incorect signs:ABC\n");
     EXPECT_TRUE(requests().empty());
 
     cmd.set_signs("ABCDE");
@@ -301,7 +301,7 @@ TEST_F(TonecTest, SelcalNeedsFourSigns)
 
     sim_.failIoctl(kDevice, Tonec::kSelcalDial, EIO);
     EXPECT_EQ(r.translateSelcal(cmd), -1);
-    EXPECT_EQ(err_.take(), kHead + "SELCAL_DIAL fail: timeslot=4 errno=\"Input/output error\"\n");
+    EXPECT_EQ(err_.take(), "SELCAL_DIAL fail: timeslot=4 errno=\"Input/output error\"\n");
 }
 
 TEST_F(TonecTest, EventsGoToTheFirstReceiverOfTheirSlot)
@@ -324,13 +324,13 @@ TEST_F(TonecTest, EventsGoToTheFirstReceiverOfTheirSlot)
     EXPECT_TRUE(second.events.empty());
     EXPECT_TRUE(other.events.empty());
     EXPECT_EQ(log_.take(),
-              kHead + "dtmf event:  timestamp=100 timeslot=9 code=3 id=1\n"
-                  + kHead + "dtmf event:  timestamp=101 timeslot=9 code=4 id=2\n"
-                  + kHead + "ignore spurious dtmf event:  timestamp=101 timeslot=9 code=4 id=2 rid=1\n"
-                  + kHead + "dtmf event:  timestamp=102 timeslot=10 code=5 id=0\n"
-                  + kHead + "ignore spurious dtmf event (DTMF disabled):  timestamp=102 timeslot=10 code=5 id=0\n"
-                  + kHead + "dtmf event:  timestamp=103 timeslot=11 code=6 id=1\n");
-    EXPECT_EQ(err_.take(), kHead + "receive tonec event from unknown timeslot 11\n");
+              "dtmf event:  timestamp=100 timeslot=9 code=3 id=1\n"
+              "dtmf event:  timestamp=101 timeslot=9 code=4 id=2\n"
+              "ignore spurious dtmf event:  timestamp=101 timeslot=9 code=4 id=2 rid=1\n"
+              "dtmf event:  timestamp=102 timeslot=10 code=5 id=0\n"
+              "ignore spurious dtmf event (DTMF disabled):  timestamp=102 timeslot=10 code=5 id=0\n"
+              "dtmf event:  timestamp=103 timeslot=11 code=6 id=1\n");
+    EXPECT_EQ(err_.take(), "receive tonec event from unknown timeslot 11\n");
 }
 
 TEST_F(TonecTest, ReceiverDeletedByItsEventLeavesTheSlotUnknown)
@@ -343,7 +343,7 @@ TEST_F(TonecTest, ReceiverDeletedByItsEventLeavesTheSlotUnknown)
     send(2, 9, 2, 1);
     turn();
     EXPECT_FALSE(doomed);
-    EXPECT_EQ(err_.take(), kHead + "receive tonec event from unknown timeslot 9\n");
+    EXPECT_EQ(err_.take(), "receive tonec event from unknown timeslot 9\n");
 }
 
 TEST_F(TonecTest, ReadFailuresAndShortRecordsEndTheTurn)
@@ -355,7 +355,7 @@ TEST_F(TonecTest, ReadFailuresAndShortRecordsEndTheTurn)
     sim_.failRead(kDevice, EIO);
     send(1, 9, 1, 1);
     turn();
-    EXPECT_EQ(err_.take(), kHead + "fail to read from tonec: Input/output error\n");
+    EXPECT_EQ(err_.take(), "fail to read from tonec: Input/output error\n");
     EXPECT_TRUE(r.events.empty());
     turn();
     ASSERT_EQ(r.events.size(), 1u);
@@ -363,7 +363,7 @@ TEST_F(TonecTest, ReadFailuresAndShortRecordsEndTheTurn)
     ASSERT_TRUE(dtmf().sendBytes({0, 0, 0, 2, 0, 0, 0, 9}));
     send(2, 9, 2, 1);
     turn();
-    EXPECT_EQ(err_.take(), kHead + "fail to read from tonec: short event of 8 bytes\n");
+    EXPECT_EQ(err_.take(), "fail to read from tonec: short event of 8 bytes\n");
     EXPECT_EQ(r.events.size(), 1u);
     turn();
     ASSERT_EQ(r.events.size(), 2u);

@@ -151,13 +151,15 @@ TEST_F(Tracer, FailedReplyClosesTheSenderAndEndsItsFrames)
     receiver.reply = [&] {
         while (tracer.GetClientCount() == 2)
             tracer.Send(big.data(), TPKTTracer::max_block);
+        // Still the sender's reply: it reaches nobody now.
+        tracer.Send("late", 4);
     };
     a->send(frame("first") + frame("second"));
     ASSERT_TRUE(runUntil([&] { return tracer.GetClientCount() == 1; }));
     EXPECT_EQ(receiver.frames, std::vector<std::string>{"first"});
     receiver.reply = nullptr;
     tracer.Send("b", 1);
-    ASSERT_TRUE(runUntil([&] { return b->pump() || b->received.size() == 5; }));
+    ASSERT_TRUE(runUntil([&] { return b->pump() || b->received.size() >= 5; }));
     EXPECT_EQ(b->received, frame("b"));
 }
 
