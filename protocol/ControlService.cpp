@@ -44,17 +44,17 @@ Service::~Service() = default;
 bool Service::Activate()
 {
     Deactivate();
-    state = State::Connecting;
+    enter(State::Connecting);
     const bool ok = ImplActivate();
     if (!ok)
-        state = State::Idle;
+        enter(State::Idle);
     return ok;
 }
 
 void Service::Deactivate()
 {
     ImplDeactivate();
-    state = State::Idle;
+    enter(State::Idle);
 }
 
 void Service::Disconnect()
@@ -70,9 +70,12 @@ void Service::Send(const char* data, int length)
     if (state == State::Deactivating)
         return;
     if (state != State::Connected) {
-        if (verbose)
+        // Status signals keep coming while no controller is there: one line
+        // per state is enough.
+        if (verbose && !dropReported)
             std::cerr << "Control::Service::Send() ignore Send request in " << GetTextNotation(state) << " state."
                       << std::endl;
+        dropReported = true;
         return;
     }
     if (length < 0 || static_cast<unsigned>(length) > max_message) {
@@ -99,6 +102,13 @@ void Service::Send(const char* data, int length)
     hand_over.begin();
     message(p);
     hand_over.end();
+}
+
+void Service::enter(State::Type next)
+{
+    if (next != state)
+        dropReported = false;
+    state = next;
 }
 
 const std::string& Service::service_name() const
@@ -134,7 +144,7 @@ void Service::Release()
 void Service::Connected(Fd fd, const std::string& name)
 {
     connection_name = name;
-    state = State::Connected;
+    enter(State::Connected);
     stream->attach(std::move(fd));
     activate();
     if (user != nullptr)
@@ -159,7 +169,7 @@ void Service::on_deactivated(Protocol*, Protocol_status)
     ImplConnectionClosed();
     // A service deactivated while the connection lasted stays Idle.
     if (state == State::Connected)
-        state = State::Deactivating;
+        enter(State::Deactivating);
     deactivation.Activate();
 }
 
@@ -168,7 +178,7 @@ void Service::OnDeactivateDPC()
     deactivation.Deactivate();
     // A Deactivate() since the close stays in force: no reconnection.
     if (state == State::Deactivating) {
-        state = State::Connecting;
+        enter(State::Connecting);
         ImplOnDisconnect();
     }
     if (user != nullptr)

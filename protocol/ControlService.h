@@ -98,9 +98,13 @@ private:
     void on_activated(Protocol*) override {}
     void on_deactivated(Protocol* layer, Protocol_status s) override;
     void OnDeactivateDPC();
+    // Every change of state goes through here.
+    void enter(State::Type next);
 
     std::string connection_name;
     State::Type state = State::Idle;
+    // A dropped send was reported since the last change of state.
+    bool dropReported = false;
     Notify* user = nullptr;
     StrmProtocol* stream;
     Dpc deactivation;

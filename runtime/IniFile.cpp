@@ -4,10 +4,15 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <ostream>
 #include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "runtime/Fd.h"
 
 namespace IniFile {
 
@@ -25,6 +30,27 @@ void linkLast(Node*& first, Node*& last, int& count, Node* node)
         first = node;
     last = node;
     ++count;
+}
+
+// The whole content of a regular file. A FIFO, a folder or a device is
+// refused before anything is read (the open never waits for a writer), and
+// so is a file whose reading fails.
+bool readRegularFile(const std::string& name, std::string& text)
+{
+    Fd fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st;
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n == 0)
+            return true;
+        if (n > 0)
+            text.append(buffer, static_cast<std::size_t>(n));
+        else if (errno != EINTR)
+            return false;
+    }
 }
 
 // The node of that name; a new one is appended to the chain, so that names
@@ -255,9 +281,11 @@ bool File::Open(const std::string& fileName)
 
 bool File::IntOpen()
 {
-    std::ifstream in(mFileName.c_str(), std::ios::in | std::ios::binary);
-    if (in.is_open())
-        IntOpenStream(in);
+    std::string text;
+    if (!readRegularFile(mFileName, text))
+        return false;
+    std::istringstream in(text);
+    IntOpenStream(in);
     return mOpen;
 }
 

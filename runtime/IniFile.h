@@ -175,8 +175,9 @@ public:
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
-    // Replaces the content with the file's; false when it cannot be opened
-    // (the File is then closed and empty). A file that opens always parses.
+    // Replaces the content with the file's; false when it cannot be opened,
+    // is not a regular file or fails while read (the File is then closed and
+    // empty). A file that opens always parses.
     bool Open(const std::string& fileName);
     // Empties the model, open or not.
     void Close();

@@ -294,7 +294,11 @@ unsigned Multiplexer::timers_schedule()
 
     execute_dpc();
 
-    const std::uint32_t first = timers.empty() ? now : timers.first()->expiry;
+    return saneWait(now, timers.empty() ? now : timers.first()->expiry);
+}
+
+std::uint32_t Multiplexer::saneWait(std::uint32_t now, std::uint32_t first)
+{
     const std::uint32_t wait = first - now;
     if (wait <= longestWait)
         return wait;
@@ -345,13 +349,15 @@ void Multiplexer::buildPollSet()
 }
 
 // The wait is taken after the second deferred-call pass, so that a timer armed
-// there counts; a timer already due means no waiting at all.
+// there counts, with the same two-hour check as in the timer step; a timer
+// already due means no waiting at all.
 int Multiplexer::pollTimeout(int pluginWait)
 {
     int timeout = -1;
     if (const TimerEvent* head = timers.first()) {
-        std::int32_t wait = static_cast<std::int32_t>(head->expiry - Mux::milliseconds());
-        timeout = wait > 0 ? wait : 0;
+        const std::uint32_t now = Mux::milliseconds();
+        const bool due = static_cast<std::int32_t>(head->expiry - now) <= 0;
+        timeout = due ? 0 : static_cast<int>(saneWait(now, head->expiry));
     }
     if (pluginWait >= 0 && pluginWait != noDeadline && (timeout < 0 || pluginWait < timeout))
         timeout = pluginWait;

@@ -160,6 +160,9 @@ private:
     void join();
     void buildPollSet();
     int pollTimeout(int pluginWait);
+    // first - now; above two hours it is reported, every pending event is
+    // made due a second later and the wait is that second.
+    std::uint32_t saneWait(std::uint32_t now, std::uint32_t first);
     void service();
     void openWatchdog();
     void closeWatchdog();

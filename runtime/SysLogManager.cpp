@@ -7,9 +7,11 @@
 #include <ctime>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <syslog.h>
 #include <unistd.h>
 
+#include "runtime/Fd.h"
 #include "runtime/FixedPath.h"
 #include "runtime/Mux.h"
 
@@ -48,6 +50,29 @@ private:
     int mLength = 0;
 };
 
+// "<pri>stamp ident[pid]: "; returns where the part after the time stamp starts.
+int writeHeader(Writer& msg, int priority, const std::string& ident, int options)
+{
+    msg.printf("<%d>", priority);
+    std::time_t now = Mux::seconds();
+    struct tm tm;
+    if (localtime_r(&now, &tm) != nullptr)
+        msg.advance(static_cast<int>(std::strftime(msg.end(), msg.room(), "%h %e %T ", &tm)));
+    const int afterStamp = msg.length();
+    if (!ident.empty())
+        msg.printf("%s", ident.c_str());
+    if (options & LOG_PID)
+        msg.printf("[%d]", static_cast<int>(::getpid()));
+    if (!ident.empty())
+        msg.printf(": ");
+    return afterStamp;
+}
+
+bool wouldBlock(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
+
 } // namespace
 
 SysLogManager::SysLogManager() : mType(SOCK_DGRAM), mIdent(DefaultIdent), mFacility(LOG_USER)
@@ -60,6 +85,7 @@ SysLogManager::SysLogManager() : mType(SOCK_DGRAM), mIdent(DefaultIdent), mFacil
         mDatagrams[i].msg_hdr.msg_iov = &mIov[i];
         mDatagrams[i].msg_hdr.msg_iovlen = 1;
     }
+    mWritable.Bind("SysLogManager::OnWritable", &SysLogManager::OnWritable, this);
 }
 
 void SysLogManager::openlog(const char* ident, int options, int facility)
@@ -76,6 +102,7 @@ void SysLogManager::closelog()
     mCount = 0;
     mSent = 0;
     mPartial = false;
+    mLost = 0;
 }
 
 int SysLogManager::setlogmask(int mask)
@@ -100,7 +127,9 @@ void SysLogManager::open(const char* ident, int options, int facility)
             mAddr.sun_family = AF_UNIX;
             std::strncpy(mAddr.sun_path, path.c_str(), sizeof mAddr.sun_path - 1);
             if (mOptions & LOG_NDELAY) {
-                mFd = ::socket(AF_UNIX, mType | SOCK_CLOEXEC, 0);
+                // Non-blocking, so that connect never waits for a busy log
+                // daemon; the sends say MSG_DONTWAIT themselves.
+                mFd = ::socket(AF_UNIX, mType | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
                 if (mFd < 0)
                     return;
             }
@@ -108,6 +137,9 @@ void SysLogManager::open(const char* ident, int options, int facility)
         if (mFd < 0 || mConnected)
             return;
         if (::connect(mFd, reinterpret_cast<sockaddr*>(&mAddr), sizeof mAddr) == 0) {
+            // In daemon mode descriptors 1 and 2 share this socket, and
+            // children inherit them: their raw writes keep blocking.
+            BlockMode(mFd);
             mConnected = true;
             return;
         }
@@ -123,6 +155,7 @@ void SysLogManager::open(const char* ident, int options, int facility)
 
 void SysLogManager::close()
 {
+    mWritable.Release();
     if (mConnected) {
         ::close(mFd);
         mFd = -1;
@@ -138,18 +171,7 @@ void SysLogManager::syslog(int priority, const char* format, ...)
         priority |= mFacility;
 
     Writer msg(mMessage, MessageSize);
-    msg.printf("<%d>", priority);
-    std::time_t now = Mux::seconds();
-    struct tm tm;
-    if (localtime_r(&now, &tm) != nullptr)
-        msg.advance(static_cast<int>(std::strftime(msg.end(), msg.room(), "%h %e %T ", &tm)));
-    const int afterStamp = msg.length();
-    if (!mIdent.empty())
-        msg.printf("%s", mIdent.c_str());
-    if (mOptions & LOG_PID)
-        msg.printf("[%d]", static_cast<int>(::getpid()));
-    if (!mIdent.empty())
-        msg.printf(": ");
+    const int afterStamp = writeHeader(msg, priority, mIdent, mOptions);
     va_list ap;
     va_start(ap, format);
     msg.advance(std::vsnprintf(msg.end(), msg.room(), format, ap));
@@ -172,10 +194,13 @@ void SysLogManager::syslog(int priority, const char* format, ...)
             open(nullptr, mOptions | LOG_NDELAY, 0);
         if (!mConnected)
             break;
-        if (queue(mMessage, msg.length() + 1) >= 0)
+        if (queue(mMessage, msg.length() + 1, priority & FacilityMask) >= 0)
             return;
+        // Counted with its failed batch; it is tried once more below.
+        --mLost;
         close();
     }
+    ++mLost;
     if (mOptions & LOG_CONS)
         toConsole(mMessage + afterStamp);
 }
@@ -189,18 +214,54 @@ void SysLogManager::toConsole(const char* text)
     ::close(fd);
 }
 
-// queue() sends as soon as a limit is reached, so it always starts below
-// both and the next message fits.
-static_assert(SysLogManager::BatchSendBytes - 1 + SysLogManager::MessageSize <= SysLogManager::BatchSize,
-              "a message must fit a batch that is below its send limit");
+bool SysLogManager::fits(int bytes, int messages) const
+{
+    return mBatchBytes + bytes <= BatchSize && mCount + messages <= BatchMessages;
+}
 
-int SysLogManager::queue(const char* message, int n)
+void SysLogManager::append(const char* message, int n, unsigned weight)
 {
     std::memcpy(mBatch + mBatchBytes, message, static_cast<size_t>(n));
     mIov[mCount].iov_base = mBatch + mBatchBytes;
     mIov[mCount].iov_len = static_cast<size_t>(n);
+    mWeight[mCount] = weight;
     mBatchBytes += n;
     ++mCount;
+}
+
+int SysLogManager::lossReport(int facility)
+{
+    if (mLost == 0)
+        return 0;
+    Writer report(mReport, MessageSize);
+    writeHeader(report, facility | LOG_ERR, mIdent, mOptions);
+    report.printf("SysLogManager: %u messages lost", mLost);
+    return report.length() + 1;
+}
+
+// queue() sends as soon as a limit is reached, so while the socket takes
+// everything it starts below both and the next message fits.
+static_assert(SysLogManager::BatchSendBytes - 1 + SysLogManager::MessageSize <= SysLogManager::BatchSize,
+              "a message must fit a batch that is below its send limit");
+
+int SysLogManager::queue(const char* message, int n, int facility)
+{
+    // A loss is reported right before the first message queued after it.
+    int report = lossReport(facility);
+    if (!fits(report + n, report > 0 ? 2 : 1)) {
+        // Left over from a full socket: make room as far as it takes it now.
+        sendmsg();
+        report = lossReport(facility);
+    }
+    if (!fits(report + n, report > 0 ? 2 : 1)) {
+        ++mLost;
+        return 0;
+    }
+    if (report > 0) {
+        append(mReport, report, mLost);
+        mLost = 0;
+    }
+    append(message, n, 1);
     if (mCount >= BatchMessages || mBatchBytes >= BatchSendBytes)
         return sendmsg();
     return 0;
@@ -208,57 +269,60 @@ int SysLogManager::queue(const char* message, int n)
 
 int SysLogManager::sendmsg()
 {
-    if (mCount == 0 || mFd < 0)
+    if (mSent == mCount || mFd < 0)
         return 0;
-    int result = send();
-    if (result < 0) {
+    Outcome outcome = send();
+    if (outcome == Failed) {
         // The log daemon may have restarted: the old connection leads
-        // nowhere. Reconnect once and send what is left of the batch.
+        // nowhere. Reconnect once and send what is left of the batch; a
+        // message cut on the old connection is not resumed on the new one,
+        // where its tail would be garbage.
+        if (mPartial) {
+            mLost += mWeight[mSent++];
+            mPartial = false;
+        }
         close();
         open(nullptr, mOptions | LOG_NDELAY, 0);
-        if (mConnected)
-            result = send();
+        outcome = mConnected ? send() : Failed;
     }
-    mBatchBytes = 0;
-    mCount = 0;
-    mSent = 0;
-    mPartial = false;
-    return result;
+    const int bytes = mBatchBytes;
+    if (outcome == Failed) {
+        while (mSent < mCount)
+            mLost += mWeight[mSent++];
+        mPartial = false;
+    }
+    keepRest();
+    return outcome == Sent ? bytes : outcome == Full ? 0 : -1;
 }
 
-int SysLogManager::send()
+SysLogManager::Outcome SysLogManager::send()
 {
     if (mType == SOCK_DGRAM) {
         // Each message is its own datagram.
         while (mSent < mCount) {
             int n = ::sendmmsg(mFd, mDatagrams + mSent, static_cast<unsigned>(mCount - mSent),
-                               MSG_NOSIGNAL);
+                               MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                return -1;
+                return wouldBlock(errno) ? Full : Failed;
             }
             mSent += n;
         }
-        return mBatchBytes;
+        return Sent;
     }
 
-    // Connected stream: no destination address. A message cut by a failure
-    // is not resumed on a new connection, where its tail would be garbage.
-    if (mPartial) {
-        ++mSent;
-        mPartial = false;
-    }
+    // Connected stream: no destination address.
     mHeader.msg_name = nullptr;
     mHeader.msg_namelen = 0;
     while (mSent < mCount) {
         mHeader.msg_iov = mIov + mSent;
         mHeader.msg_iovlen = static_cast<size_t>(mCount - mSent);
-        ssize_t n = ::sendmsg(mFd, &mHeader, MSG_NOSIGNAL);
+        ssize_t n = ::sendmsg(mFd, &mHeader, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return -1;
+            return wouldBlock(errno) ? Full : Failed;
         }
         size_t left = static_cast<size_t>(n);
         while (mSent < mCount && left >= mIov[mSent].iov_len) {
@@ -271,5 +335,41 @@ int SysLogManager::send()
             mIov[mSent].iov_len -= left;
         }
     }
-    return mBatchBytes;
+    return Sent;
+}
+
+void SysLogManager::keepRest()
+{
+    if (mSent == mCount) {
+        mBatchBytes = 0;
+        mCount = 0;
+        mSent = 0;
+        mPartial = false;
+        mWritable.Release();
+        return;
+    }
+    // What is left is contiguous: from the unsent part of message mSent to
+    // the end of the batch.
+    char* rest = static_cast<char*>(mIov[mSent].iov_base);
+    const int shift = static_cast<int>(rest - mBatch);
+    std::memmove(mBatch, rest, static_cast<size_t>(mBatchBytes - shift));
+    for (int i = mSent; i < mCount; ++i) {
+        mIov[i - mSent].iov_base = static_cast<char*>(mIov[i].iov_base) - shift;
+        mIov[i - mSent].iov_len = mIov[i].iov_len;
+        mWeight[i - mSent] = mWeight[i];
+    }
+    mBatchBytes -= shift;
+    mCount -= mSent;
+    mSent = 0;
+    if (!mWritable.IsActive()) {
+        Fd socket(mFd);
+        mWritable.Schedule(socket, POLLOUT);
+        socket.release();
+    }
+}
+
+void SysLogManager::OnWritable(int, short revents)
+{
+    if (revents != 0)
+        sendmsg();
 }

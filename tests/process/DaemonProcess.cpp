@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -144,6 +146,15 @@ int DaemonProcess::wait(int timeoutMs)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+bool DaemonProcess::followDaemon()
+{
+    const pid_t daemon = static_cast<pid_t>(std::atoi(readFile("/var/run/server.pid").c_str()));
+    if (daemon <= 0)
+        return false;
+    pid_ = daemon;
+    return true;
+}
+
 bool DaemonProcess::signal(int signo)
 {
     return pid_ > 0 && ::kill(pid_, signo) == 0;
@@ -217,6 +228,31 @@ bool DaemonProcess::waitForSwitchRequest(std::size_t from, const std::string& re
                 return true;
         return false;
     });
+}
+
+LogReceiver::LogReceiver(const DaemonProcess& daemon)
+    : fd(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0))
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    daemon.path("/dev/log").copy(address.sun_path, sizeof address.sun_path - 1);
+    bound_ = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+}
+
+LogReceiver::~LogReceiver()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+std::string LogReceiver::next(int timeoutMs)
+{
+    pollfd entry = {fd, POLLIN, 0};
+    char datagram[2048];
+    if (::poll(&entry, 1, timeoutMs) != 1)
+        return "";
+    const ssize_t n = ::recv(fd, datagram, sizeof datagram, MSG_DONTWAIT);
+    return n > 0 ? std::string(datagram, static_cast<std::size_t>(n)) : "";
 }
 
 bool Controller::connect(std::uint16_t port, int timeoutMs)

@@ -45,6 +45,9 @@ public:
     bool startOnPort() { return start({"--port", std::to_string(port)}); }
     // The exit status (or 128 + signal); -1 when it has not ended in time.
     int wait(int timeoutMs = kStartMs);
+    // After a --daemon start has ended: the detached daemon (its pid file's
+    // pid) becomes the process that signal() and the destructor reach.
+    bool followDaemon();
     bool signal(int signo);
     pid_t pid() const { return pid_; }
 
@@ -69,6 +72,24 @@ public:
 private:
     std::string root;
     pid_t pid_ = -1;
+};
+
+// The system log of a daemon started with --daemon: a datagram socket bound
+// at "/dev/log" under its root, read only when the test asks.
+class LogReceiver {
+public:
+    explicit LogReceiver(const DaemonProcess& daemon);
+    ~LogReceiver();
+    LogReceiver(const LogReceiver&) = delete;
+    LogReceiver& operator=(const LogReceiver&) = delete;
+
+    bool bound() const { return bound_; }
+    // The next message (with its ending NUL), "" for none in time.
+    std::string next(int timeoutMs);
+
+private:
+    int fd = -1;
+    bool bound_ = false;
 };
 
 // A controller of the daemon: stalvane-ctl's client, numbering its requests.

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DaemonProcess.h"
@@ -253,30 +255,15 @@ TEST(DaemonRun, DaemonModeLogsToTheSystemLog)
 {
     const std::string tag = versionTag();
     DaemonProcess d;
-    // The system log's socket, before the daemon looks for it.
-    int log = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    d.path("/dev/log").copy(address.sun_path, sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(log, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    timeval wait = {kStartMs / 1000, 0};
-    ::setsockopt(log, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-
+    LogReceiver log(d);   // the system log's socket, before the daemon looks for it
+    ASSERT_TRUE(log.bound());
     ASSERT_TRUE(d.start({"--daemon", "--port", std::to_string(d.port)}));
     EXPECT_EQ(d.wait(), 0);   // the parent; the daemon goes on detached
     std::string line;
-    char datagram[2048];
-    ssize_t n;
-    while (line.find("Starting server") == std::string::npos &&
-           (n = ::recv(log, datagram, sizeof datagram, 0)) > 0)
-        line.assign(datagram, static_cast<std::size_t>(n));
-    ::close(log);
-    const pid_t daemon = static_cast<pid_t>(std::atoi(d.readFile("/var/run/server.pid").c_str()));
-    ASSERT_GT(daemon, 0);
-    struct Stop {
-        pid_t pid;
-        ~Stop() { ::kill(pid, SIGKILL); }
-    } stop{daemon};
+    do
+        line = log.next(kStartMs);
+    while (!line.empty() && line.find("Starting server") == std::string::npos);
+    ASSERT_TRUE(d.followDaemon());
 
     // daemon.notice under the identity "vlx-" and the tag.
     EXPECT_EQ(line.compare(0, 4, "<29>"), 0) << line;
@@ -288,7 +275,89 @@ TEST(DaemonRun, DaemonModeLogsToTheSystemLog)
     Controller c;
     ASSERT_TRUE(c.connect(d.port));
     EXPECT_EQ(c.command("command : ping : NULL"), ok(1));
-    ASSERT_EQ(::kill(daemon, SIGTERM), 0);
+    ASSERT_TRUE(d.signal(SIGTERM));
     EXPECT_EQ(c.nextNotSignal(kAnswerMs), "closed");
     EXPECT_TRUE(d.waitForText("/dev/misc/gw-wd", "STOP"));
+}
+
+TEST(DaemonRun, LogReceiverThatStopsReadingStopsNothing)
+{
+    const std::string tag = versionTag();
+    DaemonProcess d;
+    LogReceiver log(d);
+    ASSERT_TRUE(log.bound());
+    ASSERT_TRUE(d.start({"--daemon", "--port", std::to_string(d.port)}));
+    EXPECT_EQ(d.wait(), 0);
+    Controller c;
+    ASSERT_TRUE(c.connect(d.port));
+    ASSERT_TRUE(d.followDaemon());
+
+    // Each payload that does not decode logs about 1 KB: far more than the
+    // log socket and the client's batch hold.
+    const std::string garbage(1000, '\xff');
+    for (int i = 0; i < 60; ++i)
+        ASSERT_TRUE(c.client.sendPayload(garbage.data(), garbage.size()));
+    EXPECT_EQ(c.command("command : ping : NULL"), ok(1));
+    const std::string fed = d.readFile("/dev/misc/gw-wd");
+    EXPECT_TRUE(d.waitForText("/dev/misc/gw-wd", fed + "PINGPING", kAnswerMs));
+
+    // Read again, the log gets what waited, then the count of what was lost
+    // before the next line that finds room (lines written while the
+    // daemon's batch is still full are lost too: the next round's say it).
+    const std::string lead = "<27>";
+    const std::string said = "vlx-" + tag + ": SysLogManager: ";
+    std::string report;
+    for (int round = 0; round < 5 && report.empty(); ++round) {
+        ASSERT_TRUE(c.client.sendPayload(garbage.data(), garbage.size()));
+        for (std::string m = log.next(1000); !m.empty() && report.empty(); m = log.next(1000))
+            if (m.find(said) != std::string::npos)
+                report = m;
+    }
+    ASSERT_EQ(report.compare(0, lead.size(), lead), 0) << report;
+    ASSERT_EQ(report.find(said), lead.size() + 16) << report;   // after the time stamp
+    const std::string count = report.substr(lead.size() + 16 + said.size());
+    EXPECT_GT(std::atoi(count.c_str()), 0) << report;
+    EXPECT_EQ(count, std::to_string(std::atoi(count.c_str())) + " messages lost" + std::string(1, '\0'));
+
+    ASSERT_TRUE(d.signal(SIGTERM));
+    EXPECT_TRUE(d.waitForText("/dev/misc/gw-wd", "STOP"));
+}
+
+TEST(DaemonRun, ConfigurationThatIsNoFileGivesTheDefaults)
+{
+    const char config[] = "/usr/local/etc/server.conf";
+    for (bool folder : {true, false}) {
+        DaemonProcess d;
+        ASSERT_EQ(folder ? ::mkdir(d.path(config).c_str(), 0700) : ::mkfifo(d.path(config).c_str(), 0600), 0);
+        ASSERT_TRUE(d.startOnPort());
+        Controller c;
+        ASSERT_TRUE(c.connect(d.port)) << folder << "\n" << d.err();
+        EXPECT_EQ(c.command("command : ping : NULL"), ok(1));
+        EXPECT_NE(d.err().find("config file " + d.path(config) + " not opened, defaults used\n"), std::string::npos)
+            << d.err();
+        ASSERT_TRUE(d.signal(SIGTERM));
+        EXPECT_EQ(d.wait(), 0) << d.err();
+    }
+}
+
+TEST(DaemonRun, SignalsDroppedWithoutControllerAreSaidOnce)
+{
+    DaemonProcess d;
+    ASSERT_TRUE(d.startOnPort());
+    {
+        Controller c;
+        ASSERT_TRUE(c.connect(d.port));
+        EXPECT_EQ(c.command("command : ping : NULL"), ok(1));
+    }
+    ASSERT_TRUE(d.waitForText("/stderr", " closed.\n"));
+    // The board's trunk states keep coming, several a second.
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    const std::string err = d.err();
+    const std::string ignored = "Control::Service::Send() ignore Send request in Connecting state.\n";
+    std::size_t lines = 0;
+    for (std::size_t at = err.find(" closed.\n"); (at = err.find(ignored, at)) != std::string::npos; at += ignored.size())
+        ++lines;
+    EXPECT_EQ(lines, 1u) << err;
+    ASSERT_TRUE(d.signal(SIGTERM));
+    EXPECT_EQ(d.wait(), 0);
 }

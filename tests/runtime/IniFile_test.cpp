@@ -5,9 +5,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "runtime/IniFile.h"
+#include "support/TempRoot.h"
 
 namespace {
 
@@ -206,4 +208,19 @@ TEST(IniFileModel, OpenReplacesContentAndCloseEmpties)
 
     std::remove(path.c_str());
     rmdir(dir);
+}
+
+TEST(IniFileModel, WhatIsNoRegularFileOrFailsWhileReadDoesNotOpen)
+{
+    test::TempRoot root({"folder"});
+    const std::string fifo = root.path + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // A FIFO without writer would block for ever; reading a process's own
+    // memory at offset 0 fails.
+    for (const std::string& path : {root.path + "/folder", fifo, std::string("/dev/null"), std::string("/proc/self/mem")}) {
+        IniFile::File file;
+        EXPECT_FALSE(file.Open(path)) << path;
+        EXPECT_FALSE(file.IsOpen()) << path;
+        EXPECT_EQ(file.GetSectionCount(), 0) << path;
+    }
 }

@@ -215,6 +215,33 @@ TEST_F(IdleLoopTest, ZeroMsTimerArmedInADeferredCallFiresNextTurnWithoutWaiting)
     }
 }
 
+TEST_F(IdleLoopTest, TimerBeyondTwoHoursArmedInTheSecondPassIsCutToASecond)
+{
+    static int fired;
+    fired = 0;
+    Timer timer;
+    Deferred arm([&timer](Deferred& self) {
+        if (self.calls == 2)
+            timer.set(10800000, +[] { ++fired; });
+    });
+    arm.dpc.Activate();
+    {
+        Capture err(std::cerr);
+        multiplexer.runTurnForTest();
+        EXPECT_EQ(pollLog().timeouts.back(), 1000);
+        EXPECT_EQ(err.str().rfind("******** RUNTIME ERROR CONDITION *************"
+                                  "Multiplexer::timers_schedule() invalid wait time detected!\n", 0),
+                  0u)
+            << err.str();
+        EXPECT_NE(err.str().find("count = 1\n"), std::string::npos);
+    }
+    arm.dpc.Deactivate();
+    pair.send();   // so that the turn after the firing does not wait
+    multiplexer.runTurnForTest();
+    pair.drain();
+    EXPECT_EQ(fired, 1);
+}
+
 TEST_F(MultiplexerTest, HangIsFatalEvenWithAnActiveDeferredCall)
 {
     EXPECT_DEATH(

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <ostream>
@@ -12,6 +13,7 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include "runtime/Multiplexer.h"
 #include "runtime/Mux.h"
 #include "runtime/SysLogManager.h"
 #include "runtime/SysLogStreamBuf.h"
@@ -137,6 +139,59 @@ TEST_F(SysLogTest, ReconnectsAfterTheDaemonRestarts)
     EXPECT_GE(mgr->sendmsg(), 0);
     EXPECT_EQ(test::receiveAll(rx),
               std::vector<std::string>{msg("<14>" + Stamp + "r: after restart")});
+}
+
+TEST_F(SysLogTest, FullLogSocketKeepsWhatFitsAndReportsWhatWasLost)
+{
+    // A send that waited would hang here: the alarm ends the run instead.
+    alarm(20);
+    const std::string text(677, 'y');
+    const std::string filler = msg("<14>" + Stamp + "f: " + text);
+    const int total = 3000;   // far more than a socket and the batch hold
+    for (int type : {SOCK_DGRAM, SOCK_STREAM}) {
+        SysLogManager m;
+        const int listener = dir.bindLog(type);
+        m.openlog("f", LOG_NDELAY, 0);
+        ASSERT_TRUE(m.isConnected());
+        const int rx = type == SOCK_STREAM ? accept(listener, nullptr, nullptr) : listener;
+        // A small send buffer: a stream then stops inside a message.
+        const int small = 4096;
+        setsockopt(m.socketDescriptor(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        for (int i = 0; i < total; ++i)
+            m.syslog(LOG_INFO, "%s", text.c_str());
+        m.sendmsg();
+        EXPECT_GT(m.queuedMessages(), 0) << type;
+
+        // The receiver reads again: the loop sends what waits as the
+        // socket takes it, and the count goes before the next message.
+        std::vector<std::string> got;
+        std::string bytes;
+        const auto receive = [&] {
+            if (type == SOCK_DGRAM) {
+                for (const std::string& datagram : test::receiveAll(rx))
+                    got.push_back(datagram);
+            } else {
+                bytes += test::readAvailable(rx);
+            }
+        };
+        m.syslog(LOG_ERR, "%s", "after");
+        while (m.queuedMessages() > 0) {
+            receive();
+            multiplexer.runTurnForTest();
+        }
+        receive();
+        for (std::size_t start = 0, end; (end = bytes.find('\0', start)) != std::string::npos; start = end + 1)
+            got.push_back(bytes.substr(start, end + 1 - start));
+        const std::size_t whole = static_cast<std::size_t>(std::count(got.begin(), got.end(), filler));
+        std::vector<std::string> expected(whole, filler);
+        expected.push_back(msg("<11>" + Stamp + "f: SysLogManager: " + std::to_string(total - whole) +
+                               " messages lost"));
+        expected.push_back(msg("<11>" + Stamp + "f: after"));
+        EXPECT_EQ(got, expected) << type;
+        if (rx != listener)
+            close(rx);
+    }
+    alarm(0);
 }
 
 TEST_F(SysLogTest, ConsoleAndStandardErrorCopies)
