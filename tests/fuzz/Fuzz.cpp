@@ -27,7 +27,15 @@ protected:
 
 void broken(const std::string& what)
 {
-    std::fprintf(stderr, "property broken: %s\n", what.c_str());
+    // Printed values may hold any octet: control characters as \xNN.
+    std::string text;
+    for (char c : what) {
+        const unsigned octet = static_cast<unsigned char>(c);
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", octet);
+        text += (octet < 0x20 && c != '\n') || octet >= 0x7F ? std::string(escaped) : std::string(1, c);
+    }
+    std::fprintf(stderr, "property broken: %s\n", text.c_str());
     std::fflush(stderr);
     std::abort();
 }
