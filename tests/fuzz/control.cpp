@@ -34,24 +34,10 @@
 #include "monitoring/MonitoringCtl.h"
 #include "protocol/ControlService.h"
 #include "protocol/Packet.h"
-#include "radio/RtpED137Factory.h"
-#include "radio/RtpLEMZFactory.h"
 #include "runtime/IniFile.h"
 #include "runtime/Multiplexer.h"
 #include "runtime/Mux.h"
-#include "slots/EchoFactory.h"
-#include "slots/ExtFactory.h"
-#include "slots/HdlcSlotFactory.h"
-#include "slots/IsdnFactory.h"
-#include "slots/MapFactory.h"
-#include "slots/MccFactory.h"
-#include "slots/MixerFactory.h"
-#include "slots/ModemFactory.h"
-#include "slots/PstnFactory.h"
-#include "slots/RtpFactory.h"
-#include "slots/T38SoftFactory.h"
-#include "slots/TrunkFactory.h"
-#include "slots/VoiceFactory.h"
+#include "tests/support/SlotFactories.h"
 #include "tools/ControllerClient.h"
 
 namespace {
@@ -181,20 +167,7 @@ std::string prepareProcess()
 struct Daemon {
     Daemon()
     {
-        MapFactory::instance();
-        PstnFactory::instance();
-        RtpFactory::instance();
-        ModemFactory::instance();
-        Mixer::MixerFactory::instance();
-        ExtFactory::instance();
-        MccFactory::instance();
-        EchoFactory::instance();
-        VoiceFactory::instance();
-        T38SoftFactory::instance();
-        IsdnFactory::instance();
-        RtpLEMZFactory::instance();
-        RtpED137Factory::instance();
-        HdlcSlotFactory::instance();
+        test::buildSlotFactories();
         HwMux::instance();
         IniFile::File noFile;
         MonitoringCtl::instance().Configure(noFile);

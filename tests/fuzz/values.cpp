@@ -16,6 +16,7 @@
 
 #include "asn1/ASN1.h"
 #include "asn1/modules/Modules.h"
+#include "tests/support/ValueFiller.h"
 
 namespace {
 
@@ -173,9 +174,9 @@ const unsigned kMaxDepth = 48;
 const unsigned kMaxNodes = 4000;
 const std::uint32_t kMaxLength = 300;
 
-class Generator : public ASN1::Visitor {
+class Generator : public test::ValueFiller {
 public:
-    explicit Generator(fuzz::Bytes& in) : in_(in) {}
+    explicit Generator(fuzz::Bytes& in) : ValueFiller(kMaxDepth, kMaxNodes), in_(in) {}
 
     bool do_visit(ASN1::Null&) override { return true; }
     bool do_visit(ASN1::BOOLEAN& value) override
@@ -268,12 +269,7 @@ public:
     }
     bool do_visit(ASN1::SEQUENCE_OF_Base& value) override
     {
-        value.resize(length(value, depth_ < 3 ? ASN1::MaximumArraySize : 3));
-        for (AbstractData* element : value.container) {
-            if (!nested(*element))
-                return false;
-        }
-        return true;
+        return elements(value, length(value, depth() < 3 ? ASN1::MaximumArraySize : 3));
     }
     bool do_visit(ASN1::OpenData&) override { return false; }
     bool do_revisit(ASN1::OpenData&) override { return false; }
@@ -296,39 +292,8 @@ public:
         return true;
     }
 
-    VisitSeqResult visitExtensionRoot(ASN1::SEQUENCE& seq, std::size_t fieldIndex,
-                                      std::int32_t optionalNumber) override
-    {
-        return field(seq, fieldIndex, optionalNumber) ? CONTINUE : FAIL;
-    }
-    VisitSeqResult visitKnownExtension(ASN1::SEQUENCE& seq, std::size_t fieldIndex,
-                                       std::int32_t optionalNumber) override
-    {
-        return field(seq, fieldIndex, optionalNumber) ? CONTINUE : FAIL;
-    }
-
 private:
-    bool field(ASN1::SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber)
-    {
-        if (optionalNumber >= 0) {
-            if ((in_.byte() & 1) == 0) {
-                seq.removeOptionalField(optionalNumber);
-                return true;
-            }
-            seq.includeOptionalField(optionalNumber, fieldIndex);
-        }
-        return seq.getField(fieldIndex) != nullptr && nested(*seq.getField(fieldIndex));
-    }
-
-    bool nested(AbstractData& value)
-    {
-        if (depth_ >= kMaxDepth || ++nodes_ > kMaxNodes)
-            return false;
-        ++depth_;
-        const bool ok = visit(value);
-        --depth_;
-        return ok;
-    }
+    bool present() override { return (in_.byte() & 1) != 0; }
 
     // Near either bound, anywhere in the range, at a power of two, near
     // the 32-bit extremes, or any word.
@@ -386,8 +351,6 @@ private:
     }
 
     fuzz::Bytes& in_;
-    unsigned depth_ = 0;
-    unsigned nodes_ = 0;
     unsigned bits_ = 0;
 };
 
