@@ -14,10 +14,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iterator>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -106,6 +109,23 @@ std::vector<char> frame(const std::string& pdu)
     if (Tools::buildMessage(pdu, &seq, nullptr, m) && ASN1::encode(m, &env, std::back_inserter(payload)))
         Tools::frameTpkt(payload.data(), payload.size(), out);
     return out;
+}
+
+// A TCP socket listens on the port (/proc/net/tcp, state 0A).
+bool listening(std::uint16_t port)
+{
+    std::ifstream in("/proc/net/tcp");
+    char suffix[8];
+    std::snprintf(suffix, sizeof suffix, ":%04X", port);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state;
+        if (fields >> slot >> local >> remote >> state && state == "0A" && local.size() > 5 &&
+            local.compare(local.size() - 5, 5, suffix) == 0)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -247,7 +267,10 @@ TEST_F(Probe, DescriptorLimitWhileAcceptingNeitherSpinsNorStopsService)
     if (std::getenv("STALVANE_DAEMON") == nullptr)
         GTEST_SKIP() << "the daemon built with the tests is sanitized";
 #endif
-    ASSERT_TRUE(d.waitForText("/stdout", "Starting server", kStartMs));
+    const Steady::time_point start = Steady::now();
+    while (!listening(d.port) && msSince(start) < kStartMs)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(listening(d.port));
     // No descriptor number left below the limit: the next accept fails.
     const std::set<int> open = descriptors(d.pid());
     int lowestFree = 0;
