@@ -9,14 +9,16 @@
 
 namespace ASN1 {
 
-unsigned CountBits(std::uint32_t n)
+// Out of line: every value class of every module has a create, a clone and
+// a deleting destructor that call these.
+void* AbstractData::operator new(std::size_t size)
 {
-    if (n == 0)
-        return 32;
-    unsigned bits = 0;
-    for (std::uint32_t v = n - 1; v != 0; v >>= 1)
-        ++bits;
-    return bits;
+    return Recycler::allocate(size);
+}
+
+void AbstractData::operator delete(void* block, std::size_t size) noexcept
+{
+    Recycler::release(block, size);
 }
 
 int lexicographic_compare_bytes(const char* a, const char* aEnd, const char* b, const char* bEnd)

@@ -10,6 +10,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "asn1/Recycler.h"
+
 namespace ASN1 {
 
 class Visitor;
@@ -31,7 +33,13 @@ const std::uint32_t MaximumStringSize = 16384;
 const std::uint32_t MaximumArraySize = 128;
 
 // Bits needed to number n values: 0 for 1, 32 for 0 (2^32 after wrap-around).
-unsigned CountBits(std::uint32_t n);
+inline unsigned CountBits(std::uint32_t n)
+{
+    if (n == 0)
+        return 32;
+    const std::uint32_t top = n - 1;   // the bits of the largest number
+    return top == 0 ? 0 : 32 - static_cast<unsigned>(__builtin_clz(top));
+}
 
 // Difference of the first differing octets (as unsigned); else 0 when both end
 // together, 1 when the first is longer, -1 otherwise.
@@ -51,6 +59,11 @@ public:
     };
 
     virtual ~AbstractData() = default;
+
+    // Values are built and destroyed for every message: their storage is
+    // recycled (Recycler) rather than returned to the heap each time.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block, std::size_t size) noexcept;
 
     const InfoType* info() const { return info_; }
 

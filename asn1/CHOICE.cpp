@@ -51,21 +51,6 @@ AbstractData* CHOICE::setSelection(std::int32_t id, AbstractData* value)
     return value;
 }
 
-bool CHOICE::createSelection()
-{
-    const AbstractData::InfoType* alternative = nullptr;
-    if (choiceID >= 0 && static_cast<std::uint32_t>(choiceID) < info()->totalChoices)
-        alternative = info()->selectionInfos[choiceID];
-    delete choice;
-    choice = nullptr;
-    if (alternative == nullptr) {
-        choiceID = unknownSelection_;
-        return false;
-    }
-    choice = alternative->create(alternative);
-    return true;
-}
-
 void CHOICE::swap(CHOICE& other)
 {
     std::swap(choice, other.choice);
@@ -113,15 +98,12 @@ bool CHOICE::do_accept(ConstVisitor& visitor) const
     return visitor.do_visit(*this);
 }
 
-AbstractData* CHOICE::checkedSelection(std::int32_t id) const
+void CHOICE::unselected(std::int32_t id) const
 {
-    if (choiceID != id || choice == nullptr) {
-        const char* name = id >= 0 && static_cast<std::uint32_t>(id) < info()->totalChoices
-                               ? info()->selectionNames[id] : "?";
-        std::cerr << "ASN1 ASSERTION! access to unselected alternative \"" << name << "\"" << std::endl;
-        std::abort();
-    }
-    return choice;
+    const char* name = id >= 0 && static_cast<std::uint32_t>(id) < info()->totalChoices
+                           ? info()->selectionNames[id] : "?";
+    std::cerr << "ASN1 ASSERTION! access to unselected alternative \"" << name << "\"" << std::endl;
+    std::abort();
 }
 
 } // namespace ASN1

@@ -38,7 +38,20 @@ public:
     AbstractData* setSelection(std::int32_t id, AbstractData* value);
     // Replaces the value by a new one of the selected alternative; false (and
     // choiceID -2, no value) when the selection has no descriptor.
-    bool createSelection();
+    bool createSelection()
+    {
+        const AbstractData::InfoType* alternative =
+            choiceID >= 0 && static_cast<std::uint32_t>(choiceID) < info()->totalChoices
+                ? info()->selectionInfos[choiceID] : nullptr;
+        delete choice;
+        choice = nullptr;
+        if (alternative == nullptr) {
+            choiceID = unknownSelection_;
+            return false;
+        }
+        choice = alternative->create(alternative);
+        return true;
+    }
     void swap(CHOICE& other);
     // A value is selected, it is a root alternative or the type is
     // extensible, and it is valid.
@@ -77,7 +90,13 @@ protected:
     }
 
 private:
-    AbstractData* checkedSelection(std::int32_t id) const;
+    AbstractData* checkedSelection(std::int32_t id) const
+    {
+        if (choiceID != id || choice == nullptr)
+            unselected(id);
+        return choice;
+    }
+    [[noreturn]] void unselected(std::int32_t id) const;
 };
 
 } // namespace ASN1

@@ -12,16 +12,33 @@
 #include "asn1/PEREncoder.h"
 
 namespace ASN1 {
+namespace {
 
+// The vector an inserter appends to.
+std::vector<char>& containerOf(OctetInserter out)
+{
+    struct Inserter : OctetInserter {
+        explicit Inserter(OctetInserter it) : OctetInserter(it) {}
+        std::vector<char>& target() const { return *container; }
+    };
+    return Inserter(out).target();
+}
+
+} // namespace
+
+// The encoder appends to the caller's vector in place (room for 256 more
+// octets first); a failure cuts the vector back, so only whole encodings
+// stay in it and no temporary vector is made.
 bool CoderEnv::encodePER(const AbstractData& value, OctetInserter out)
 {
-    std::vector<char> octets;
-    octets.reserve(256);
+    std::vector<char>& octets = containerOf(out);
+    const std::size_t start = octets.size();
+    octets.reserve(start + 256);
     PEREncoder encoder(octets);
-    if (!value.accept(encoder))
-        return false;
-    std::copy(octets.begin(), octets.end(), out);
-    return true;
+    if (value.accept(encoder))
+        return true;
+    octets.resize(start);
+    return false;
 }
 
 bool CoderEnv::encodeBER(const AbstractData& value, OctetInserter out)

@@ -55,20 +55,7 @@ std::string PERDecoder::failurePath() const
 
 // ---- bit reader ----
 
-bool PERDecoder::decodeSingleBit()
-{
-    if (beginPosition >= endPosition)
-        return false;
-    --bitOffset;
-    const bool bit = ((static_cast<unsigned char>(*beginPosition) >> bitOffset) & 1) != 0;
-    if (bitOffset == 0) {
-        ++beginPosition;
-        bitOffset = 8;
-    }
-    return bit;
-}
-
-bool PERDecoder::decodeMultiBit(unsigned n, std::uint32_t& out)
+bool PERDecoder::decodeBits(unsigned n, std::uint32_t& out)
 {
     if (n > 32 || getBitsLeft() < n)
         return false;
@@ -114,7 +101,7 @@ std::size_t PERDecoder::decodeBlock(char* dst, std::size_t n)
 }
 
 // X.691 10.5: constrained whole number.
-int PERDecoder::decodeUnsigned(std::uint32_t lb, std::uint32_t ub, std::uint32_t& out)
+int PERDecoder::decodeNumber(std::uint32_t lb, std::uint32_t ub, std::uint32_t& out)
 {
     if (lb == ub) {
         out = lb;
@@ -205,7 +192,7 @@ int PERDecoder::decodeConstrainedLength(const ConstrainedObject& object, std::ui
     }
 }
 
-bool PERDecoder::decodeBitMap(unsigned char* bits, std::uint32_t m)
+bool PERDecoder::decodeLongBitMap(unsigned char* bits, std::uint32_t m)
 {
     if (getBitsLeft() < m)
         return false;

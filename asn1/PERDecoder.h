@@ -31,9 +31,32 @@ public:
     }
     bool atEnd() const { return beginPosition >= endPosition; }
     // The next bit; 0 and no move when no bit is left.
-    bool decodeSingleBit();
+    bool decodeSingleBit()
+    {
+        if (beginPosition >= endPosition)
+            return false;
+        --bitOffset;
+        const bool bit = ((static_cast<unsigned char>(*beginPosition) >> bitOffset) & 1) != 0;
+        if (bitOffset == 0) {
+            ++beginPosition;
+            bitOffset = 8;
+        }
+        return bit;
+    }
     // The next n bits (n <= 32); false when n > 32 or too few bits are left.
-    bool decodeMultiBit(unsigned n, std::uint32_t& out);
+    bool decodeMultiBit(unsigned n, std::uint32_t& out)
+    {
+        // Most fields lie within the current octet.
+        if (n == 0 || n > bitOffset || beginPosition >= endPosition)
+            return decodeBits(n, out);
+        bitOffset -= n;
+        out = (static_cast<unsigned char>(*beginPosition) >> bitOffset) & ((1u << n) - 1);
+        if (bitOffset == 0) {
+            ++beginPosition;
+            bitOffset = 8;
+        }
+        return true;
+    }
     void byteAlign();
     // Moves to p (at most endPosition), at an octet boundary.
     void setPosition(const char* p);
@@ -42,7 +65,24 @@ public:
     // Aligns and copies up to n octets; the number copied (0 for n = 0).
     std::size_t decodeBlock(char* dst, std::size_t n);
     // Constrained whole number in [lb, ub]: 0 on success, -1 on failure.
-    int decodeUnsigned(std::uint32_t lb, std::uint32_t ub, std::uint32_t& out);
+    int decodeUnsigned(std::uint32_t lb, std::uint32_t ub, std::uint32_t& out)
+    {
+        // A range of 2 to 255 is a bit field, mostly within the current octet.
+        const std::uint32_t span = ub - lb;
+        if (span - 1 < 254) {
+            const unsigned n = CountBits(span + 1);
+            if (n <= bitOffset && beginPosition < endPosition) {
+                bitOffset -= n;
+                out = lb + ((static_cast<unsigned char>(*beginPosition) >> bitOffset) & ((1u << n) - 1));
+                if (bitOffset == 0) {
+                    ++beginPosition;
+                    bitOffset = 8;
+                }
+                return 0;
+            }
+        }
+        return decodeNumber(lb, ub, out);
+    }
     // Length determinant: 0 on success, -1 on failure.
     int decodeLength(std::uint32_t lb, std::uint32_t ub, std::uint32_t& out);
     // Normally small number.
@@ -50,7 +90,17 @@ public:
     // Length with the object's size constraint: 0 on success, -1 on failure.
     int decodeConstrainedLength(const ConstrainedObject& object, std::uint32_t& out);
     // m bits in map order into octets already sized for them.
-    bool decodeBitMap(unsigned char* bits, std::uint32_t m);
+    bool decodeBitMap(unsigned char* bits, std::uint32_t m)
+    {
+        if (m > 8)
+            return decodeLongBitMap(bits, m);
+        std::uint32_t first = 0;
+        if (m > 0 && !decodeMultiBit(m, first))
+            return false;
+        if (m > 0)
+            bits[0] = static_cast<unsigned char>(first << (8 - m));
+        return true;
+    }
     // The CHOICE header; selects and creates the alternative.
     bool decodeChoicePreamle(CHOICE& choice, memento_type& memento);
 
@@ -83,6 +133,11 @@ public:
     std::string failurePath() const;
 
 private:
+    // decodeMultiBit across octets (and its failures).
+    bool decodeBits(unsigned n, std::uint32_t& out);
+    bool decodeLongBitMap(unsigned char* bits, std::uint32_t m);
+    // decodeUnsigned in every other case.
+    int decodeNumber(std::uint32_t lb, std::uint32_t ub, std::uint32_t& out);
     // Records the stop position once and the name of a component the failure
     // passed through on its way out.
     void noteFailure(const char* name);

@@ -49,33 +49,29 @@ bool hasExtensions(const SEQUENCE& seq)
 
 // ---- bit writer ----
 
-void PEREncoder::encodeSingleBit(bool bit)
-{
-    if (bitOffset == 8)
-        encodedBuffer.push_back(0);
-    --bitOffset;
-    if (bit)
-        encodedBuffer.back() = static_cast<char>(static_cast<unsigned char>(encodedBuffer.back()) | (1u << bitOffset));
-    if (bitOffset == 0)
-        bitOffset = 8;
-}
-
-void PEREncoder::encodeMultiBit(std::uint32_t value, unsigned n)
+void PEREncoder::encodeBits(std::uint32_t value, unsigned n)
 {
     if (n == 0)
         return;
     if (n < 32)
         value &= (1u << n) - 1;
-    while (n > 0) {
-        if (bitOffset == 8)
-            encodedBuffer.push_back(0);
+    if (bitOffset != 8) {
+        // The rest of the last octet takes the leading bits.
         const unsigned take = std::min(n, bitOffset);
-        const unsigned bits = static_cast<unsigned>((static_cast<std::uint64_t>(value) >> (n - take)) & ((1u << take) - 1));
-        encodedBuffer.back() = static_cast<char>(static_cast<unsigned char>(encodedBuffer.back()) | (bits << (bitOffset - take)));
-        bitOffset -= take;
         n -= take;
+        bitOffset -= take;
+        const unsigned lead = static_cast<unsigned>(value >> n) & ((1u << take) - 1);
+        encodedBuffer.back() = static_cast<char>(static_cast<unsigned char>(encodedBuffer.back()) | (lead << bitOffset));
         if (bitOffset == 0)
             bitOffset = 8;
+        if (n == 0)
+            return;
+    }
+    for (; n >= 8; n -= 8)
+        encodedBuffer.push_back(static_cast<char>(static_cast<unsigned char>(value >> (n - 8))));
+    if (n > 0) {
+        encodedBuffer.push_back(static_cast<char>(static_cast<unsigned char>(value << (8 - n))));
+        bitOffset = 8 - n;
     }
 }
 

@@ -18,8 +18,35 @@ public:
     unsigned getBitOffset() const { return bitOffset; }
 
     // Low-level writes, most significant bit first.
-    void encodeSingleBit(bool bit);
-    void encodeMultiBit(std::uint32_t value, unsigned n);
+    void encodeSingleBit(bool bit)
+    {
+        if (bitOffset == 8) {
+            encodedBuffer.push_back(static_cast<char>(bit ? 0x80 : 0));
+            bitOffset = 7;
+            return;
+        }
+        --bitOffset;
+        if (bit)
+            encodedBuffer.back() = static_cast<char>(static_cast<unsigned char>(encodedBuffer.back()) | (1u << bitOffset));
+        if (bitOffset == 0)
+            bitOffset = 8;
+    }
+    void encodeMultiBit(std::uint32_t value, unsigned n)
+    {
+        // Most fields fit the room left in the last octet, or start one.
+        if (n == 0 || n > bitOffset) {
+            encodeBits(value, n);
+            return;
+        }
+        const unsigned bits = value & ((1u << n) - 1);
+        bitOffset -= n;
+        if (bitOffset + n == 8)
+            encodedBuffer.push_back(static_cast<char>(static_cast<unsigned char>(bits << bitOffset)));
+        else
+            encodedBuffer.back() = static_cast<char>(static_cast<unsigned char>(encodedBuffer.back()) | (bits << bitOffset));
+        if (bitOffset == 0)
+            bitOffset = 8;
+    }
     void byteAlign() { bitOffset = 8; }
     void encodeByte(unsigned octet);
     void encodeBlock(const char* octets, std::size_t n);
@@ -58,6 +85,9 @@ public:
     bool visitKnownExtension(const SEQUENCE& seq, std::size_t fieldIndex) override;
 
 private:
+    // encodeMultiBit across octets.
+    void encodeBits(std::uint32_t value, unsigned n);
+
     std::vector<char>& encodedBuffer;
     unsigned bitOffset = 8;     // free bits of the last octet; 8: next bit starts an octet
     bool alignedFlag;

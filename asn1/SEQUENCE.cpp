@@ -1,5 +1,6 @@
 #include "asn1/SEQUENCE.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -42,19 +43,21 @@ void SEQUENCE::BitMap::swap(BitMap& other)
     other = tmp;
 }
 
-void SEQUENCE::BitMap::resize(std::uint32_t bits)
+// Shrinking clears what it drops; growing past the storage moves the map
+// to the heap.
+void SEQUENCE::BitMap::resizeTo(std::uint32_t bits)
 {
     const std::uint32_t oldOctets = octets();
     const std::uint32_t newOctets = static_cast<std::uint32_t>((static_cast<std::uint64_t>(bits) + 7) / 8);
     if (newOctets > capacity_) {
         boost::scoped_array<unsigned char> grown(new unsigned char[newOctets]);
         std::memcpy(grown.get(), data(), oldOctets);
+        std::memset(grown.get() + oldOctets, 0, newOctets - oldOctets);
         heap_.swap(grown);
         capacity_ = newOctets;
+    } else if (newOctets < oldOctets) {
+        std::memset(data() + newOctets, 0, oldOctets - newOctets);
     }
-    if (newOctets > oldOctets)
-        std::memset(data() + oldOctets, 0, newOctets - oldOctets);
-    // Bits beyond the map stay 0, so any() and comparisons need no masking.
     if (bits % 8 != 0)
         data()[newOctets - 1] &= static_cast<unsigned char>(0xFF00u >> (bits % 8));
     bitsInUse_ = bits;
@@ -72,15 +75,20 @@ bool SEQUENCE::BitMap::any() const
 
 // ---- FieldVector ----
 
-SEQUENCE::FieldVector::FieldVector(std::size_t count) : data_(new AbstractData*[count]()), size_(count)
+SEQUENCE::FieldVector::FieldVector(std::size_t count) : size_(count)
 {
+    if (count > InlineFields) {
+        storage_.heap_ = static_cast<AbstractData**>(Recycler::allocate(count * sizeof(AbstractData*)));
+        std::fill(storage_.heap_, storage_.heap_ + count, nullptr);
+    }
 }
 
-SEQUENCE::FieldVector::FieldVector(const FieldVector& other)
-    : data_(new AbstractData*[other.size_]()), size_(other.size_)
+SEQUENCE::FieldVector::FieldVector(const FieldVector& other) : FieldVector(other.size_)
 {
+    AbstractData** mine = table();
+    AbstractData* const* theirs = other.table();
     for (std::size_t i = 0; i < size_; ++i)
-        data_[i] = other.data_[i] ? other.data_[i]->clone() : nullptr;
+        mine[i] = theirs[i] ? theirs[i]->clone() : nullptr;
 }
 
 SEQUENCE::FieldVector& SEQUENCE::FieldVector::operator=(const FieldVector& other)
@@ -92,28 +100,23 @@ SEQUENCE::FieldVector& SEQUENCE::FieldVector::operator=(const FieldVector& other
 
 SEQUENCE::FieldVector::~FieldVector()
 {
+    AbstractData** values = table();
     for (std::size_t i = 0; i < size_; ++i)
-        delete data_[i];
+        delete values[i];
+    if (size_ > InlineFields)
+        Recycler::release(storage_.heap_, size_ * sizeof(AbstractData*));
 }
 
 void SEQUENCE::FieldVector::swap(FieldVector& other)
 {
-    data_.swap(other.data_);
+    std::swap(storage_, other.storage_);
     std::swap(size_, other.size_);
-}
-
-void SEQUENCE::FieldVector::reset(std::size_t i, AbstractData* value)
-{
-    if (data_[i] != value) {
-        delete data_[i];
-        data_[i] = value;
-    }
 }
 
 AbstractData* SEQUENCE::FieldVector::release(std::size_t i)
 {
-    AbstractData* value = data_[i];
-    data_[i] = nullptr;
+    AbstractData* value = table()[i];
+    table()[i] = nullptr;
     return value;
 }
 
@@ -159,16 +162,6 @@ SEQUENCE& SEQUENCE::operator=(const SEQUENCE& other)
 AbstractData* SEQUENCE::create(const AbstractData::InfoType* info)
 {
     return new SEQUENCE(static_cast<const InfoType*>(info));
-}
-
-bool SEQUENCE::hasOptionalField(std::int32_t optionalNumber) const
-{
-    if (optionalNumber < 0)
-        return false;
-    const std::uint32_t n = static_cast<std::uint32_t>(optionalNumber);
-    if (n < info()->numOptional)
-        return optionalMap[n];
-    return extensionMap[n - info()->numOptional];
 }
 
 void SEQUENCE::includeOptionalField(std::int32_t optionalNumber, std::size_t fieldIndex)
@@ -253,15 +246,11 @@ bool SEQUENCE::do_accept(ConstVisitor& visitor) const
     return visitor.visit(*this);
 }
 
-AbstractData* SEQUENCE::checkedField(std::size_t fieldIndex, std::int32_t optionalNumber) const
+void SEQUENCE::absentField(std::size_t fieldIndex) const
 {
-    AbstractData* value = fieldIndex < fields.size() ? fields[fieldIndex] : nullptr;
-    if (value == nullptr || (optionalNumber >= 0 && !hasOptionalField(optionalNumber))) {
-        const char* name = fieldIndex < fields.size() ? info()->fieldNames[fieldIndex] : "?";
-        std::cerr << "ASN1 ASSERTION! access to absent field \"" << name << "\"" << std::endl;
-        std::abort();
-    }
-    return value;
+    const char* name = fieldIndex < fields.size() ? info()->fieldNames[fieldIndex] : "?";
+    std::cerr << "ASN1 ASSERTION! access to absent field \"" << name << "\"" << std::endl;
+    std::abort();
 }
 
 } // namespace ASN1

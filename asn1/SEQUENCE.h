@@ -31,7 +31,9 @@ public:
     static const std::uint32_t defaultTag[1];
 
     // Presence bits in PER order: bit i is bit 7 - i % 8 of octet i / 8.
-    // Maps up to 128 bits (every map a decoder accepts) live inline.
+    // Maps up to 128 bits (every map a decoder accepts) live inline. Every
+    // stored bit beyond the map is 0, so growing within the storage only
+    // moves the end.
     class BitMap {
     public:
         BitMap() = default;
@@ -47,13 +49,21 @@ public:
         void set(std::uint32_t i) { if (i < bitsInUse_) data()[i >> 3] |= static_cast<unsigned char>(0x80u >> (i & 7)); }
         void clear(std::uint32_t i) { if (i < bitsInUse_) data()[i >> 3] &= static_cast<unsigned char>(~(0x80u >> (i & 7))); }
         // Keeps existing octets, adds zero octets or drops octets.
-        void resize(std::uint32_t bits);
+        void resize(std::uint32_t bits)
+        {
+            if (bits > bitsInUse_ && bits <= capacity_ * 8)
+                bitsInUse_ = bits;
+            else if (bits != bitsInUse_)
+                resizeTo(bits);
+        }
         bool any() const;
         std::uint32_t octets() const { return (bitsInUse_ + 7) / 8; }
         unsigned char* data() { return heap_ ? heap_.get() : inline_; }
         const unsigned char* data() const { return heap_ ? heap_.get() : inline_; }
 
     private:
+        void resizeTo(std::uint32_t bits);
+
         static constexpr std::uint32_t InlineOctets = 16;
         std::uint32_t bitsInUse_ = 0;
         std::uint32_t capacity_ = InlineOctets;     // octets
@@ -61,7 +71,8 @@ public:
         boost::scoped_array<unsigned char> heap_;
     };
 
-    // Owned field pointers; copying clones every non-null value.
+    // Owned field pointers; copying clones every non-null value. Up to four
+    // pointers live inline, a longer table is recycled storage.
     class FieldVector {
     public:
         FieldVector() = default;
@@ -72,14 +83,28 @@ public:
         void swap(FieldVector& other);
 
         std::size_t size() const { return size_; }
-        AbstractData* operator[](std::size_t i) const { return data_[i]; }
+        AbstractData* operator[](std::size_t i) const { return table()[i]; }
         // Destroys the value at i and takes ownership of value.
-        void reset(std::size_t i, AbstractData* value);
+        void reset(std::size_t i, AbstractData* value)
+        {
+            AbstractData*& slot = table()[i];
+            if (slot != value) {
+                delete slot;
+                slot = value;
+            }
+        }
         // Hands the value at i to the caller and leaves null.
         AbstractData* release(std::size_t i);
 
     private:
-        boost::scoped_array<AbstractData*> data_;
+        static constexpr std::size_t InlineFields = 4;
+        AbstractData** table() { return size_ <= InlineFields ? storage_.inline_ : storage_.heap_; }
+        AbstractData* const* table() const { return size_ <= InlineFields ? storage_.inline_ : storage_.heap_; }
+
+        union Storage {
+            AbstractData* inline_[InlineFields];
+            AbstractData** heap_;
+        } storage_ = {};
         std::size_t size_ = 0;
     };
 
@@ -97,7 +122,14 @@ public:
     std::size_t knownExtensions() const { return info()->knownExtensions; }
     const char* fieldName(std::size_t fieldIndex) const { return info()->fieldNames[fieldIndex]; }
 
-    bool hasOptionalField(std::int32_t optionalNumber) const;
+    bool hasOptionalField(std::int32_t optionalNumber) const
+    {
+        if (optionalNumber < 0)
+            return false;
+        const std::uint32_t n = static_cast<std::uint32_t>(optionalNumber);
+        const std::uint32_t optional = info()->numOptional;
+        return n < optional ? optionalMap[n] : extensionMap[n - optional];
+    }
     // Sets the presence bit (growing extensionMap for an extension number) and
     // creates the field when it has no value object; an existing one stays.
     void includeOptionalField(std::int32_t optionalNumber, std::size_t fieldIndex);
@@ -132,7 +164,14 @@ protected:
     }
 
 private:
-    AbstractData* checkedField(std::size_t fieldIndex, std::int32_t optionalNumber) const;
+    AbstractData* checkedField(std::size_t fieldIndex, std::int32_t optionalNumber) const
+    {
+        AbstractData* value = fieldIndex < fields.size() ? fields[fieldIndex] : nullptr;
+        if (value == nullptr || (optionalNumber >= 0 && !hasOptionalField(optionalNumber)))
+            absentField(fieldIndex);
+        return value;
+    }
+    [[noreturn]] void absentField(std::size_t fieldIndex) const;
 };
 
 } // namespace ASN1

@@ -22,6 +22,7 @@ const char* const Server::support_contact = "support@stalvane.example";
 Server::Server()
 {
     encoded.reserve(200);
+    success.get_pdu().set_response().set_success();
 }
 
 Server::~Server()
@@ -72,7 +73,19 @@ void Server::OnDisconnect()
 
 void Server::OnMessage(const char* data, int length)
 {
-    LGCP::Message message;
+    // A payload handed in while another is handled gets a message of its own.
+    if (receiving) {
+        LGCP::Message message;
+        Receive(message, data, length);
+        return;
+    }
+    receiving = true;
+    Receive(received, data, length);
+    receiving = false;
+}
+
+void Server::Receive(LGCP::Message& message, const char* data, int length)
+{
     ASN1::CoderEnv env(ASN1::CoderEnv::per_encoding);
     if (ASN1::decode(data, data + length, &env, message, true)) {
         Handle(message);
@@ -132,10 +145,11 @@ void Server::Success()
 {
     if (response_state != nothing_sent)
         return;
-    LGCP::Message message;
-    AddRequestFields(message);
-    message.get_pdu().set_response().set_success();
-    Send(message);
+    // The kept answer gets this request's fields; an absent one is removed.
+    success.remove_seq();
+    success.remove_slot();
+    AddRequestFields(success);
+    Send(success);
     response_state = success_sent;
 }
 

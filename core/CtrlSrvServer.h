@@ -76,6 +76,7 @@ public:
     Control::Service* GetTransport() const { return transport; }
 
 private:
+    void Receive(LGCP::Message& message, const char* data, int length);
     void Handle(const LGCP::Message& message);
     // Fills seq and slot of an answer by the request's rules.
     void AddRequestFields(LGCP::Message& message) const;
@@ -90,6 +91,12 @@ private:
     int response_state = 0;
     // Encoding buffer, kept to avoid an allocation per message.
     std::vector<char> encoded;
+    // Every payload decodes into this one message: its value objects are
+    // used again instead of being built and destroyed per message.
+    LGCP::Message received;
+    bool receiving = false;
+    // The success answer, kept in the same way.
+    LGCP::Message success;
 };
 
 } // namespace CtrlSrv

@@ -31,6 +31,7 @@
 #include "runtime/Dpc.h"
 #include "runtime/FixedPath.h"
 #include "runtime/IniFile.h"
+#include "runtime/LineStreamBuf.h"
 #include "runtime/LinuxRun.h"
 #include "runtime/Multiplexer.h"
 #include "runtime/Signal.h"
@@ -242,6 +243,8 @@ int main(int argc, char** argv)
 
     if (daemon)
         RunDaemon();
+    else
+        writeStandardErrorByLines();
 
     std::unique_ptr<Linux::Run> pidFile(new Linux::Run("server"));
 

@@ -28,6 +28,12 @@ BoardDevice& choose()
 
 } // namespace
 
+void BoardDevice::ioctlEach(int fd, std::uint32_t code, unsigned char* records, std::size_t size, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        ioctl(fd, code, records + i * size, size);
+}
+
 BoardDevice& BoardDevice::get()
 {
     if (g_testDevice != nullptr)

@@ -24,6 +24,11 @@ public:
     // A request whose argument is a record: `size` bytes, in the driver's byte
     // order, read and/or filled by the driver as the code's direction says.
     virtual int ioctl(int fd, std::uint32_t code, unsigned char* record, std::size_t size) = 0;
+    // count requests of one code, in order, the i-th with the record at
+    // records + i * size; their results are not reported. The board takes
+    // them one by one (this does); the simulated board without the detours
+    // of single calls.
+    virtual void ioctlEach(int fd, std::uint32_t code, unsigned char* records, std::size_t size, std::size_t count);
     // A request whose argument is a plain value passed by value.
     virtual int ioctlValue(int fd, std::uint32_t code, long value) = 0;
     virtual ssize_t read(int fd, void* buffer, std::size_t size) = 0;

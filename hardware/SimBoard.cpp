@@ -16,8 +16,17 @@
 #include "hardware/SimHal.h"
 #include "hardware/SimMaintenance.h"
 #include "hardware/SimMcc.h"
+#include "runtime/Fd.h"
 
 namespace {
+
+// Every board alive: an Fd closing a descriptor tells them all. Never
+// destroyed, as Fds may close descriptors until the very end.
+std::vector<SimBoard*>& liveBoards()
+{
+    static std::vector<SimBoard*>* boards = new std::vector<SimBoard*>;
+    return *boards;
+}
 
 bool inodeOf(int fd, std::pair<dev_t, ino_t>& node)
 {
@@ -38,10 +47,16 @@ SimBoard::SimBoard()
     addDriver("/dev/mcc/ctl", std::make_unique<SimMcc>());
     addDriver("/dev/dtmf", std::make_unique<SimDtmf>());
     addDriver("/dev/dsp", std::make_unique<SimDsp>());
+    liveBoards().push_back(this);
+    setFdCloseWatcher(&SimBoard::forgetEverywhere);
 }
 
 SimBoard::~SimBoard()
 {
+    std::vector<SimBoard*>& boards = liveBoards();
+    boards.erase(std::remove(boards.begin(), boards.end(), this), boards.end());
+    if (boards.empty())
+        setFdCloseWatcher(nullptr);
     if (file_ != nullptr)
         std::fclose(file_);
     for (auto& entry : opens_)
@@ -153,20 +168,30 @@ int SimBoard::takeFault(Op op, const std::string& device, std::uint32_t code)
     return 0;
 }
 
-// Logs the request and returns its result with errno set last, so that
-// nothing done for the log can change it.
-int SimBoard::finish(Request request)
+SimBoard::Request* SimBoard::record(Op op, const SimOpenFile* file, std::uint32_t code)
 {
-    int result = request.result;
-    int error = request.error;
-    if (file_ != nullptr) {
-        std::string line = formatRequest(request);
-        line += '\n';
-        std::fwrite(line.data(), 1, line.size(), file_);
-        std::fflush(file_);
+    if (!keep_ && file_ == nullptr)
+        return nullptr;
+    pending_ = Request{op, file != nullptr ? file->device : std::string(), code};
+    return &pending_;
+}
+
+// Logs the request (when recorded) and returns its result with errno set
+// last, so that nothing done for the log can change it.
+int SimBoard::finish(Request* request, int result, int error)
+{
+    if (request != nullptr) {
+        request->result = result;
+        request->error = error;
+        if (file_ != nullptr) {
+            std::string line = formatRequest(*request);
+            line += '\n';
+            std::fwrite(line.data(), 1, line.size(), file_);
+            std::fflush(file_);
+        }
+        if (keep_)
+            log_.push_back(std::move(*request));
     }
-    if (keep_)
-        log_.push_back(std::move(request));
     if (result < 0)
         errno = error;
     return result;
@@ -179,6 +204,8 @@ void SimBoard::reap()
     for (auto it = opens_.begin(); it != opens_.end();) {
         struct pollfd p = {it->second->peer, POLLIN, 0};
         if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            // Numbers closed behind the board's back still name the open.
+            std::replace(byFd_.begin(), byFd_.end(), it->second.get(), static_cast<SimOpenFile*>(nullptr));
             it->second->driver->closed(*it->second);
             ::close(it->second->peer);
             it = opens_.erase(it);
@@ -190,6 +217,8 @@ void SimBoard::reap()
 
 SimOpenFile* SimBoard::find(int fd, int& error)
 {
+    if (fd >= 0 && static_cast<std::size_t>(fd) < byFd_.size() && byFd_[static_cast<std::size_t>(fd)] != nullptr)
+        return byFd_[static_cast<std::size_t>(fd)];
     std::pair<dev_t, ino_t> ino;
     if (!inodeOf(fd, ino)) {
         error = EBADF;
@@ -200,14 +229,38 @@ SimOpenFile* SimBoard::find(int fd, int& error)
         error = ENOTTY;
         return nullptr;
     }
+    remember(fd, it->second.get());
     return it->second.get();
+}
+
+void SimBoard::remember(int fd, SimOpenFile* file)
+{
+    const std::size_t i = static_cast<std::size_t>(fd);
+    if (i >= byFd_.size())
+        byFd_.resize(i + 1, nullptr);
+    byFd_[i] = file;
+}
+
+void SimBoard::forget(int fd)
+{
+    if (fd >= 0 && static_cast<std::size_t>(fd) < byFd_.size())
+        byFd_[static_cast<std::size_t>(fd)] = nullptr;
+}
+
+void SimBoard::forgetEverywhere(int fd)
+{
+    for (SimBoard* board : liveBoards())
+        board->forget(fd);
 }
 
 int SimBoard::open(const char* path, int flags)
 {
     reap();
-    Request request{Op::Open, path};
-    request.value = flags;
+    Request* request = record(Op::Open, nullptr);
+    if (request != nullptr) {
+        request->device = path;
+        request->value = flags;
+    }
     SimDriver* drv = driver(path);
     int error = drv == nullptr ? ENOENT : takeFault(Op::Open, path, 0);
     int ends[2];
@@ -216,11 +269,8 @@ int SimBoard::open(const char* path, int flags)
         if (::socketpair(AF_UNIX, type, 0, ends) != 0)
             error = errno;
     }
-    if (error != 0) {
-        request.result = -1;
-        request.error = error;
-        return finish(std::move(request));
-    }
+    if (error != 0)
+        return finish(request, -1, error);
     ::fcntl(ends[1], F_SETFD, FD_CLOEXEC);
     ::fcntl(ends[1], F_SETFL, O_NONBLOCK);
     if ((flags & O_NONBLOCK) != 0)
@@ -234,75 +284,100 @@ int SimBoard::open(const char* path, int flags)
     file->peer = ends[1];
     SimOpenFile& opened = *file;
     opens_[ino] = std::move(file);
+    remember(ends[0], &opened);
+    forget(ends[1]);
     drv->opened(opened);
-    request.result = ends[0];
-    return finish(std::move(request));
+    return finish(request, ends[0], 0);
 }
 
 int SimBoard::close(int fd)
 {
     int error = 0;
     SimOpenFile* file = find(fd, error);
-    Request request{Op::Close, file != nullptr ? file->device : std::string()};
-    request.result = ::close(fd);
-    request.error = request.result < 0 ? errno : 0;
-    int result = finish(std::move(request));
+    Request* request = record(Op::Close, file);
+    forget(fd);
+    int result = ::close(fd);
+    result = finish(request, result, result < 0 ? errno : 0);
     int saved = errno;
     reap();
     errno = saved;
     return result;
 }
 
-int SimBoard::ioctl(int fd, std::uint32_t code, unsigned char* record, std::size_t size)
+int SimBoard::ioctl(int fd, std::uint32_t code, unsigned char* data, std::size_t size)
+{
+    // The usual request: a known descriptor, a well-formed record, nobody
+    // reading the log, no fault.
+    SimOpenFile* file = quietOpen(fd);
+    if (file != nullptr && data != nullptr && size == IoctlCode::size(code)) {
+        int error = 0;
+        const int result = file->driver->ioctl(*file, code, data, size, error);
+        if (result < 0)
+            errno = error;
+        return result;
+    }
+    return recordedIoctl(fd, code, data, size);
+}
+
+// The switch's sweep sends up to 256 disables a loop turn this way.
+void SimBoard::ioctlEach(int fd, std::uint32_t code, unsigned char* records, std::size_t size, std::size_t count)
+{
+    SimOpenFile* file = quietOpen(fd);
+    if (file == nullptr || records == nullptr || size != IoctlCode::size(code)) {
+        BoardDevice::ioctlEach(fd, code, records, size, count);
+        return;
+    }
+    file->driver->ioctlEach(*file, code, records, size, count);
+}
+
+// Every other request: the inode lookup, the record, faults and checks.
+int SimBoard::recordedIoctl(int fd, std::uint32_t code, unsigned char* data, std::size_t size)
 {
     int error = 0;
     SimOpenFile* file = find(fd, error);
-    Request request{Op::Ioctl, file != nullptr ? file->device : std::string(), code};
-    if (record != nullptr)
-        request.data.assign(record, record + size);
+    Request* request = record(Op::Ioctl, file, code);
+    if (request != nullptr && data != nullptr)
+        request->data.assign(data, data + size);
     if (file != nullptr) {
         error = takeFault(Op::Ioctl, file->device, code);
-        if (error == 0 && (record == nullptr || size != IoctlCode::size(code)))
+        if (error == 0 && (data == nullptr || size != IoctlCode::size(code)))
             error = EINVAL;
     }
-    request.result = error == 0 ? file->driver->ioctl(*file, code, record, size, error) : -1;
-    request.error = request.result < 0 ? error : 0;
-    if (request.result >= 0)
-        request.reply.assign(record, record + size);
-    return finish(std::move(request));
+    int result = error == 0 ? file->driver->ioctl(*file, code, data, size, error) : -1;
+    if (request != nullptr && result >= 0)
+        request->reply.assign(data, data + size);
+    return finish(request, result, result < 0 ? error : 0);
 }
 
 int SimBoard::ioctlValue(int fd, std::uint32_t code, long value)
 {
     int error = 0;
     SimOpenFile* file = find(fd, error);
-    Request request{Op::IoctlValue, file != nullptr ? file->device : std::string(), code};
-    request.value = value;
+    Request* request = record(Op::IoctlValue, file, code);
+    if (request != nullptr)
+        request->value = value;
     if (file != nullptr)
         error = takeFault(Op::IoctlValue, file->device, code);
-    request.result = error == 0 ? file->driver->ioctlValue(*file, code, value, error) : -1;
-    request.error = request.result < 0 ? error : 0;
-    return finish(std::move(request));
+    int result = error == 0 ? file->driver->ioctlValue(*file, code, value, error) : -1;
+    return finish(request, result, result < 0 ? error : 0);
 }
 
 ssize_t SimBoard::read(int fd, void* buffer, std::size_t size)
 {
     int error = 0;
     SimOpenFile* file = find(fd, error);
-    Request request{Op::Read, file != nullptr ? file->device : std::string()};
+    Request* request = record(Op::Read, file);
     error = file != nullptr ? takeFault(Op::Read, file->device, 0) : 0;
     ssize_t n = -1;
     if (error == 0) {
         n = ::read(fd, buffer, size);
         error = n < 0 ? errno : 0;
     }
-    if (n > 0) {
+    if (request != nullptr && n > 0) {
         const unsigned char* bytes = static_cast<const unsigned char*>(buffer);
-        request.data.assign(bytes, bytes + n);
+        request->data.assign(bytes, bytes + n);
     }
-    request.result = n < 0 ? -1 : static_cast<int>(n);
-    request.error = error;
-    finish(std::move(request));
+    finish(request, n < 0 ? -1 : static_cast<int>(n), error);
     return n;
 }
 
@@ -310,18 +385,18 @@ ssize_t SimBoard::write(int fd, const void* buffer, std::size_t size)
 {
     int error = 0;
     SimOpenFile* file = find(fd, error);
-    Request request{Op::Write, file != nullptr ? file->device : std::string()};
-    const unsigned char* bytes = static_cast<const unsigned char*>(buffer);
-    request.data.assign(bytes, bytes + size);
+    Request* request = record(Op::Write, file);
+    if (request != nullptr) {
+        const unsigned char* bytes = static_cast<const unsigned char*>(buffer);
+        request->data.assign(bytes, bytes + size);
+    }
     error = file != nullptr ? takeFault(Op::Write, file->device, 0) : 0;
     ssize_t n = -1;
     if (error == 0) {
         n = ::write(fd, buffer, size);
         error = n < 0 ? errno : 0;
     }
-    request.result = n < 0 ? -1 : static_cast<int>(n);
-    request.error = error;
-    finish(std::move(request));
+    finish(request, n < 0 ? -1 : static_cast<int>(n), error);
     return n;
 }
 

@@ -5,9 +5,15 @@
 // are recognised by the socket's inode, so duplicates reach the same open.
 // Requests go to the device's driver (SimDriver), which dispatches by code.
 //
+// A request costs no system call: a table indexed by descriptor remembers
+// the open of every descriptor seen (the inode is looked up once per
+// descriptor). The board forgets a number when it closes it, when an Fd
+// closes it (setFdCloseWatcher) and when its open ends.
+//
 // For tests: every call is logged in order; faults can be injected (an open
 // failing, a request failing with a chosen errno); data can be injected
-// towards the daemon and what the daemon wrote can be read back.
+// towards the daemon and what the daemon wrote can be read back. Nothing is
+// recorded while nobody reads the log (keepRequests(false), no logTo).
 #include <sys/types.h>
 
 #include <cstdint>
@@ -52,6 +58,7 @@ public:
     int open(const char* path, int flags) override;
     int close(int fd) override;
     int ioctl(int fd, std::uint32_t code, unsigned char* record, std::size_t size) override;
+    void ioctlEach(int fd, std::uint32_t code, unsigned char* records, std::size_t size, std::size_t count) override;
     int ioctlValue(int fd, std::uint32_t code, long value) override;
     ssize_t read(int fd, void* buffer, std::size_t size) override;
     ssize_t write(int fd, const void* buffer, std::size_t size) override;
@@ -106,14 +113,29 @@ private:
         int times;
     };
 
+    // The open of a known descriptor when a request on it needs neither a
+    // record nor a fault check; else null.
+    SimOpenFile* quietOpen(int fd) const
+    {
+        const std::size_t i = static_cast<std::size_t>(fd);
+        return fd >= 0 && i < byFd_.size() && !keep_ && file_ == nullptr && faults_.empty() ? byFd_[i] : nullptr;
+    }
+    int recordedIoctl(int fd, std::uint32_t code, unsigned char* data, std::size_t size);
     SimOpenFile* find(int fd, int& error);
+    void remember(int fd, SimOpenFile* file);
+    void forget(int fd);
+    static void forgetEverywhere(int fd);
     int takeFault(Op op, const std::string& device, std::uint32_t code);
     void reap();
-    int finish(Request request);
+    // The record of the request now starting; null while nobody reads the log.
+    Request* record(Op op, const SimOpenFile* file, std::uint32_t code = 0);
+    int finish(Request* request, int result, int error);
 
     std::map<std::string, std::unique_ptr<SimDriver>> drivers_;
     std::map<std::pair<dev_t, ino_t>, std::unique_ptr<SimOpenFile>> opens_;   // by the daemon end's inode
+    std::vector<SimOpenFile*> byFd_;     // the open of each descriptor seen, or null
     std::vector<Request> log_;
+    Request pending_{Op::Open, std::string()};
     std::vector<Fault> faults_;
     unsigned lastId_ = 0;
     bool keep_ = true;

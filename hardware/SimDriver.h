@@ -37,4 +37,13 @@ public:
         error = ENOTTY;
         return -1;
     }
+    // count requests of one code, the i-th with the record at records +
+    // i * size; the results are not reported.
+    virtual void ioctlEach(SimOpenFile& file, std::uint32_t code, unsigned char* records, std::size_t size,
+                           std::size_t count)
+    {
+        int error = 0;
+        for (std::size_t i = 0; i < count; ++i)
+            ioctl(file, code, records + i * size, size, error);
+    }
 };

@@ -55,6 +55,27 @@ unsigned char SimHal::sample(int channel) const
     return inputs_[static_cast<std::size_t>(channel)];
 }
 
+bool SimHal::disable(const unsigned char* record)
+{
+    Hal::DisableRecord r = Hal::DisableRecord::decode(record);
+    if (!valid(r.channel))
+        return false;
+    outputs_[static_cast<std::size_t>(r.channel)] = {Setting::Disabled, -1, 0};
+    return true;
+}
+
+// The switch's sweep: up to 256 disables a loop turn.
+void SimHal::ioctlEach(SimOpenFile& file, std::uint32_t code, unsigned char* records, std::size_t size,
+                       std::size_t count)
+{
+    if (code != Hal::kDisable) {
+        SimDriver::ioctlEach(file, code, records, size, count);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        disable(records + i * size);
+}
+
 int SimHal::ioctl(SimOpenFile&, std::uint32_t code, unsigned char* record, std::size_t, int& error)
 {
     switch (code) {
@@ -65,13 +86,10 @@ int SimHal::ioctl(SimOpenFile&, std::uint32_t code, unsigned char* record, std::
         outputs_[static_cast<std::size_t>(r.output)] = {Setting::Connected, r.source, 0};
         return 0;
     }
-    case Hal::kDisable: {
-        Hal::DisableRecord r = Hal::DisableRecord::decode(record);
-        if (!valid(r.channel))
+    case Hal::kDisable:
+        if (!disable(record))
             break;
-        outputs_[static_cast<std::size_t>(r.channel)] = {Setting::Disabled, -1, 0};
         return 0;
-    }
     case Hal::kWrite: {
         Hal::ByteRecord r = Hal::ByteRecord::decode(record);
         if (!valid(r.channel) || r.value < 0 || r.value > 0xFF)

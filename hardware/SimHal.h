@@ -29,6 +29,8 @@ public:
 
     int ioctl(SimOpenFile& file, std::uint32_t code, unsigned char* record, std::size_t size,
               int& error) override;
+    void ioctlEach(SimOpenFile& file, std::uint32_t code, unsigned char* records, std::size_t size,
+                   std::size_t count) override;
 
     // Register access of the line interfaces.
     static constexpr int kSpiChannels = 8;
@@ -55,6 +57,7 @@ public:
 
 private:
     int spiRequest(std::uint32_t code, unsigned char* record, int& error);
+    bool disable(const unsigned char* record);
 
     static bool valid(std::int32_t channel) { return channel >= 0 && channel < kChannels; }
 

@@ -65,6 +65,13 @@ void StrmProtocol::release()
 {
     if (!fd)
         return;
+    // Answers handed down before the upper layers closed the layer still go.
+    if (!held.empty()) {
+        std::vector<unsigned char> out;
+        out.swap(held);
+        int error = 0;
+        write_all(out.data(), out.size(), error);
+    }
     event.Release();
     fd.close();
 }
@@ -150,8 +157,29 @@ StrmProtocol::ReadResult StrmProtocol::do_read()
         return ReadResult::closed;
     }
     p.put(static_cast<unsigned>(n));
+    holding = true;
     on_message(p);
+    holding = false;
+    send_held();
     return ReadResult::data;
+}
+
+void StrmProtocol::send_held()
+{
+    if (held.empty())
+        return;
+    std::vector<unsigned char> out;
+    out.swap(held);
+    if (fd) {
+        int error = 0;
+        const WriteResult result = write_all(out.data(), out.size(), error);
+        if (result != WriteResult::done)
+            write_failed(result, error);
+    }
+    // The storage is kept for the next read.
+    out.clear();
+    if (held.empty())
+        held.swap(out);
 }
 
 // The pool is exhausted: the data is read and dropped, the process goes on.
@@ -173,10 +201,20 @@ StrmProtocol::ReadResult StrmProtocol::drop_read()
 void StrmProtocol::message(Packet& p)
 {
     p.passert(!p.isNull(), "null packet");
+    if (holding && fd) {
+        held.insert(held.end(), p.data(), p.data() + p.length());
+        return;
+    }
+    int error = 0;
+    const WriteResult result = write_all(p.data(), p.length(), error);
+    if (result != WriteResult::done)
+        write_failed(result, error);
+}
+
+StrmProtocol::WriteResult StrmProtocol::write_all(const unsigned char* data, std::size_t left, int& error)
+{
     write_measure.begin();
     const std::uint32_t start = Mux::milliseconds();
-    const unsigned char* data = p.data();
-    std::size_t left = p.length();
     while (left > 0) {
         ssize_t n = send_some(fd.get(), data, left);
         if (n >= 0) {
@@ -184,17 +222,12 @@ void StrmProtocol::message(Packet& p)
             left -= static_cast<std::size_t>(n);
             continue;
         }
-        const int error = errno;
+        error = errno;
         if (error == EINTR)
             continue;
         if (error != EAGAIN && error != EWOULDBLOCK) {
             write_measure.end();
-            std::cerr << ext::header(this) << "write error";
-            put_figures(std::cerr);
-            std::cerr << ", error=" << error_text(error) << std::endl;
-            ++overflow;
-            on_error("write error: " + error_text(error));
-            return;
+            return WriteResult::error;
         }
         // Each wait is at most the whole bound, whatever the clock does.
         std::int32_t wait = static_cast<std::int32_t>(start + write_timeout_ms - Mux::milliseconds());
@@ -212,12 +245,22 @@ void StrmProtocol::message(Packet& p)
         break;
     }
     write_measure.end();
-    if (left == 0)
+    return left == 0 ? WriteResult::done : WriteResult::timeout;
+}
+
+void StrmProtocol::write_failed(WriteResult result, int error)
+{
+    ++overflow;
+    if (result == WriteResult::error) {
+        std::cerr << ext::header(this) << "write error";
+        put_figures(std::cerr);
+        std::cerr << ", error=" << error_text(error) << std::endl;
+        on_error("write error: " + error_text(error));
         return;
+    }
     std::cerr << ext::header(this) << "write timeout";
     put_figures(std::cerr);
     std::cerr << std::endl;
-    ++overflow;
     on_error("write timeout");
 }
 

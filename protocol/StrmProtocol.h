@@ -3,14 +3,18 @@
 //
 // Reads whatever the socket holds into a fresh pooled packet and hands it up
 // unframed; writes each packet handed down with a blocking loop bounded by
-// 1000 ms (the watchdog is fed while it waits). End of stream, socket errors
-// and write failures close the socket and send an error status up.
+// 1000 ms (the watchdog is fed while it waits). What the upper layers hand
+// down while they handle a read (the answers to the frames of one chunk)
+// is written in one go once they are done, or when they close the layer.
+// End of stream, socket errors and write failures close the socket and send
+// an error status up.
 //
 // Ownership: the layer owns its descriptor (a duplicate of what attach gets;
 // the caller keeps and closes its own) and the Event's duplicate of it.
 // message() leaves the caller's packet as it was.
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "protocol/Protocol.h"
 #include "runtime/Event.h"
@@ -65,10 +69,17 @@ public:
 
 private:
     enum class ReadResult { data, again, closed };
+    enum class WriteResult { done, error, timeout };
 
     void on_event(int fd, short revents);
     ReadResult do_read();
     ReadResult drop_read();
+    // Writes all n bytes within the 1000 ms bound (the write measure times
+    // it); on failure error is the errno.
+    WriteResult write_all(const unsigned char* data, std::size_t n, int& error);
+    // The line, the counter and the error status of a failed write.
+    void write_failed(WriteResult result, int error);
+    void send_held();
     void on_error(const std::string& text);
     void put_figures(std::ostream& os) const;
 
@@ -80,4 +91,6 @@ private:
     Measure read_measure;
     Measure write_measure;
     unsigned overflow = 0;
+    bool holding = false;               // the upper layers handle a read
+    std::vector<unsigned char> held;    // what they sent meanwhile
 };

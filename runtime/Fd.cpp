@@ -7,6 +7,16 @@
 
 namespace {
 
+FdCloseWatcher g_closeWatcher = nullptr;
+
+// Closes fd, telling the watcher first.
+int closeWatched(int fd)
+{
+    if (g_closeWatcher != nullptr)
+        g_closeWatcher(fd);
+    return ::close(fd);
+}
+
 // Sets or clears `bit` in the flags that getCmd/setCmd read and write.
 bool changeFlag(int fd, int getCmd, int setCmd, int bit, bool on)
 {
@@ -36,7 +46,7 @@ Fd& Fd::operator=(Fd&& other) noexcept
 Fd::~Fd()
 {
     if (fd >= 0)
-        ::close(fd);
+        closeWatched(fd);
 }
 
 int Fd::dup() const
@@ -52,7 +62,7 @@ int Fd::close()
         errno = EBADF;
         return -1;
     }
-    int result = ::close(fd);
+    int result = closeWatched(fd);
     fd = -1;
     return result;
 }
@@ -65,7 +75,7 @@ bool Fd::NonBlock() const
 void Fd::reset(int descriptor)
 {
     if (fd >= 0 && fd != descriptor)
-        ::close(fd);
+        closeWatched(fd);
     fd = descriptor;
 }
 
@@ -74,6 +84,11 @@ int Fd::release()
     int result = fd;
     fd = -1;
     return result;
+}
+
+void setFdCloseWatcher(FdCloseWatcher watcher)
+{
+    g_closeWatcher = watcher;
 }
 
 bool NonBlockMode(int fd)

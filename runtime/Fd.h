@@ -1,6 +1,9 @@
 #pragma once
 // Owned file descriptor (-1 when empty). Copying makes a close-on-exec
 // duplicate; destruction closes.
+//
+// A process may name one function that is told of every descriptor an Fd is
+// about to close (the simulated board forgets what it knew of the number).
 
 class Fd
 {
@@ -31,6 +34,10 @@ public:
 private:
     int fd = -1;
 };
+
+// Called with the descriptor before an Fd closes it; null: nobody (default).
+using FdCloseWatcher = void (*)(int fd);
+void setFdCloseWatcher(FdCloseWatcher watcher);
 
 // Set or clear O_NONBLOCK; true when the change succeeded.
 bool NonBlockMode(int fd);

@@ -35,6 +35,9 @@ TEST_F(ControlLink, PingWithSeqIsAnsweredSuccessWithThatSeqAndNoSlot)
     EXPECT_EQ(exchange(pingSeq7), V{successSeq7});
     // The heartbeat took it: the probe never saw it.
     EXPECT_EQ(events, V{"probe connect"});
+    // The next answer carries that request's fields only: slot 5, no seq.
+    EXPECT_EQ(exchange(bytes({0x40, 0x00, 0x05, 0x18})), V{bytes({0x40, 0x00, 0x05, 0x40})});
+    EXPECT_EQ(exchange(pingSeq7), V{successSeq7});
     EXPECT_EQ(err.str(), "");
 }
 

@@ -232,6 +232,18 @@ TEST_F(HwMuxTest, SweepRedisablesFreeBusOutputsAndSkipsUsedOnes)
     std::vector<int> refreshed = disabled();
     EXPECT_EQ(std::count(refreshed.begin(), refreshed.end(), 8192 + 3), 2);
     EXPECT_EQ(std::count(refreshed.begin(), refreshed.end(), 8192 + 4), 0);
+
+    // Unrecorded, the disables still reach the driver.
+    int other = sim_.open("/dev/hal", O_RDWR);
+    Hal::ConnectRecord::Bytes behind = Hal::ConnectRecord{8192 + 1, 9}.encode();
+    ASSERT_EQ(sim_.ioctl(other, Hal::kConnect, behind.data(), behind.size()), 0);
+    sim_.keepRequests(false);
+    sim_.clearRequests();
+    for (int pass = 0; pass < 16; ++pass)
+        mux.OnDPC();
+    EXPECT_EQ(sim_.hal().output(8192 + 1).setting, SimHal::Setting::Disabled);
+    EXPECT_TRUE(sim_.requests().empty());
+    sim_.close(other);
 }
 
 // The sweep runs in the loop's deferred-call passes, from the first on.

@@ -7,11 +7,14 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 #include "hardware/HalRecords.h"
 #include "hardware/LinuxBoard.h"
 #include "hardware/SimBoard.h"
 #include "hardware/SimHal.h"
+#include "runtime/Fd.h"
 #include "tests/hardware/SimFailure.h"
 
 namespace {
@@ -61,6 +64,60 @@ TEST(SimBoard, OpenGivesARealDescriptorAndLogsInOrder)
     EXPECT_EQ(log[1].code, Hal::kConnect);
     EXPECT_EQ(log[1].data, (std::vector<unsigned char>{0, 0, 0x20, 0, 0, 0, 0, 5}));
     EXPECT_EQ(log[2].op, SimBoard::Op::Close);
+}
+
+// The board remembers the open of each descriptor number: a number an Fd
+// closed and a duplicate of another device took must reach that device.
+TEST(SimBoard, ANumberReusedAfterAnFdClosedItReachesItsNewOpen)
+{
+    SimBoard sim;
+    int hal = sim.open("/dev/hal", O_RDWR);
+    int dtmf = sim.open("/dev/dtmf", O_RDWR);
+    Fd copy(::dup(hal));
+    const int number = copy.get();
+    EXPECT_EQ(connect(sim, number, 8192, 5), 0);
+    copy.close();
+    ASSERT_EQ(::dup(dtmf), number);
+    EXPECT_TRUE(failsWith(connect(sim, number, 8192, 6), ENOTTY));
+    EXPECT_EQ(sim.requests().back().device, "/dev/dtmf");
+    EXPECT_EQ(sim.hal().output(8192).source, 5);
+    ::close(number);
+    sim.close(hal);
+    sim.close(dtmf);
+}
+
+// Without a reader nothing is recorded; a file gets one line per request.
+TEST(SimBoard, RequestsAreRecordedOnlyWhileSomeoneReadsThem)
+{
+    char path[] = "/tmp/stalvane-simlog-XXXXXX";
+    int made = ::mkstemp(path);
+    ASSERT_GE(made, 0);
+    ::close(made);
+    SimBoard sim;
+    sim.keepRequests(false);
+    int fd = sim.open("/dev/hal", O_RDWR);
+    EXPECT_EQ(connect(sim, fd, 8192, 5), 0);
+    EXPECT_TRUE(failsWith(sim.ioctl(fd, Hal::kConnect, nullptr, 8), EINVAL));
+    EXPECT_TRUE(sim.requests().empty());
+    EXPECT_EQ(sim.hal().output(8192).source, 5);
+
+    ASSERT_TRUE(sim.logTo(path));
+    EXPECT_EQ(connect(sim, fd, 8193, 7), 0);
+    Hal::DisableRecord::Bytes d = Hal::DisableRecord{8193}.encode();
+    sim.failIoctl("/dev/hal", Hal::kDisable, EIO);
+    EXPECT_TRUE(failsWith(sim.ioctl(fd, Hal::kDisable, d.data(), d.size()), EIO));
+    EXPECT_TRUE(sim.requests().empty());
+    sim.keepRequests(true);
+    EXPECT_EQ(sim.close(fd), 0);
+    ASSERT_EQ(sim.requests().size(), 1u);
+    EXPECT_EQ(sim.requests()[0].op, SimBoard::Op::Close);
+
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    EXPECT_EQ(text.str(), "ioctl /dev/hal 80084d02 0 0000200100000007 0000200100000007 0 0\n"
+                          "ioctl /dev/hal 80044d03 0 00002001 - -1 5\n"
+                          "close /dev/hal 00000000 0 - - 0 0\n");
+    ::unlink(path);
 }
 
 TEST(SimBoard, UnknownDevicesAndRequestsFailAsTheSystemWould)

@@ -33,24 +33,50 @@ public:
     std::vector<Protocol*> sources;
 };
 
-struct Stream : ::testing::Test
+// Answers what it reads twice, then closes the stack when asked to.
+class Answering : public Holder
 {
-    Stream()
+public:
+    void on_message(Packet& p) override
     {
-        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fd), 0);
+        Holder::on_message(p);
+        message(p);
+        message(p);
+        if (close)
+            deactivate();
+    }
+    bool close = false;
+};
+
+template <class Upper, int Type>
+struct Socket : ::testing::Test
+{
+    Socket()
+    {
+        EXPECT_EQ(::socketpair(AF_UNIX, Type | SOCK_CLOEXEC, 0, fd), 0);
         ::fcntl(fd[0], F_SETFL, O_NONBLOCK);
         holder.stream->attach(Fd(fd[0]));   // the layer owns its copy now
     }
-    ~Stream() override
+    ~Socket() override
     {
         if (fd[1] >= 0)
             ::close(fd[1]);
     }
     void peer_write(const std::string& s) { ASSERT_EQ(::write(fd[1], s.data(), s.size()), (ssize_t)s.size()); }
+    // One write of the layer (on a packet socket), "" when there is none.
+    std::string peer_read()
+    {
+        char buffer[64];
+        const ssize_t n = ::recv(fd[1], buffer, sizeof buffer, MSG_DONTWAIT);
+        return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+    }
 
     int fd[2];
-    Holder holder;
+    Upper holder;
 };
+
+using Stream = Socket<Holder, SOCK_STREAM>;
+using Answers = Socket<Answering, SOCK_SEQPACKET>;
 
 } // namespace
 
@@ -150,4 +176,27 @@ TEST_F(Stream, ExhaustedPoolDropsTheReadAndGoesOn)
     all.clear();
     peer_write("kept");
     EXPECT_TRUE(runUntil([&] { return holder.received == "kept"; }));
+}
+
+// The answers to one read leave in one write, also when the upper layers
+// close the layer while they handle it; other packets leave at once.
+TEST_F(Answers, WhatIsSentWhileAReadIsHandledLeavesInOneWrite)
+{
+    holder.activate();
+    peer_write("ab");
+    EXPECT_TRUE(runUntil([&] { return holder.received == "ab"; }));
+    EXPECT_EQ(peer_read(), "abab");
+    EXPECT_EQ(peer_read(), "");
+    EXPECT_EQ(holder.stream->get_write_measure().counter, 1u);
+
+    Packet p;
+    p.reserve_head(0);
+    p.put8('z');
+    holder.message(p);
+    EXPECT_EQ(peer_read(), "z");
+
+    holder.close = true;
+    peer_write("cd");
+    EXPECT_TRUE(runUntil([&] { return !holder.stream->is_attached(); }));
+    EXPECT_EQ(peer_read(), "cdcd");
 }
