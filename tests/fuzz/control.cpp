@@ -5,9 +5,9 @@
 //
 // Input: records of one length octet L and L bytes written as one chunk;
 // L = 0 moves the loop clock on by one second instead. Every payload that
-// decodes as a message is answered exactly once, with its seq; one that
-// does not decode is not answered; whatever the daemon writes decodes. When
-// the session ends no slot is left and the packet pool is as before.
+// decodes as a message is answered exactly once, in order, with its seq; one
+// that does not decode is not answered; whatever the daemon writes decodes.
+// When the session ends no slot is left and the packet pool is as before.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -112,38 +112,42 @@ private:
     std::vector<char> received;
 };
 
-// Stands between the transport and the control server and holds each
-// payload's answers against the request.
+// Stands between the transport and the control server: notes each payload
+// that decodes, and holds the answers the daemon writes against them in
+// order (the stream layer writes the answers to one read together).
 class AnswerCheck : public Control::Notify {
 public:
-    explicit AnswerCheck(PairTransport& transport) : transport(transport) {}
-
     void OnConnect() override { ctrlServer.OnConnect(); }
     void OnDisconnect() override { ctrlServer.OnDisconnect(); }
     void OnMessage(const char* data, int length) override
     {
-        transport.messages();
         LGCP::Message request;
         ASN1::CoderEnv env(ASN1::CoderEnv::per_encoding);
-        const bool decoded = ASN1::decode(data, data + length, &env, request, true);
+        if (ASN1::decode(data, data + length, &env, request, true))
+            requests.push_back(request);
         ctrlServer.OnMessage(data, length);
-        unsigned answers = 0;
-        for (const LGCP::Message& m : transport.messages()) {
+    }
+    // Each request answered once, in order, with its seq; nothing else answered.
+    void settle(const std::vector<LGCP::Message>& written)
+    {
+        std::size_t next = 0;
+        for (const LGCP::Message& m : written) {
             if (m.get_pdu().currentSelection() != LGCP::PDU::response_chosen)
                 continue;
-            ++answers;
-            const bool sameSeq = m.has_seq() == request.has_seq() &&
-                                 (!m.has_seq() || m.get_seq().getValue() == request.get_seq().getValue());
-            if (!decoded || !sameSeq)
-                fuzz::broken("an answer to " + fuzz::hex(std::vector<char>(data, data + length)) + ": " +
-                             m.asValueNotation());
+            if (next == requests.size())
+                fuzz::broken("an answer to no request: " + m.asValueNotation());
+            const LGCP::Message& request = requests[next++];
+            if (m.has_seq() != request.has_seq() ||
+                (m.has_seq() && m.get_seq().getValue() != request.get_seq().getValue()))
+                fuzz::broken(m.asValueNotation() + " answers " + request.asValueNotation());
         }
-        if (decoded && answers != 1)
-            fuzz::broken(std::to_string(answers) + " answers to " + request.asValueNotation());
+        if (next != requests.size())
+            fuzz::broken("no answer to " + requests[next].asValueNotation());
+        requests.clear();
     }
 
 private:
-    PairTransport& transport;
+    std::vector<LGCP::Message> requests;
 };
 
 // A root for the fixed paths, the simulated board, no log output.
@@ -192,13 +196,13 @@ struct Daemon {
     void turn()
     {
         multiplexer.runTurnForTest();
-        transport->messages();
+        check.settle(transport->messages());
     }
     bool connected() const { return transport->GetState() == Control::Service::State::Connected; }
 
     std::string root = prepareProcess();
     PairTransport* transport = new PairTransport;   // owned by the control server
-    AnswerCheck check{*transport};
+    AnswerCheck check;
 };
 
 } // namespace
