@@ -74,9 +74,15 @@ void AcceptorNet::OnTimeout(Timer*)
     BindSocket();
 }
 
+void AcceptorNet::OnAcceptRetry(Timer*)
+{
+    listen_event.setEvents(POLLIN);
+}
+
 void AcceptorNet::ImplDeactivate()
 {
     bind_timer.reset();
+    accept_timer.reset();
     listen_event.Release();
     listening.close();
 }
@@ -90,8 +96,14 @@ void AcceptorNet::OnSocketEvent(int, short events)
     for (;;) {
         INet4::Addr peer;
         Fd accepted = AcceptConnection(listening.get(), peer);
-        if (!accepted)
+        if (!accepted) {
+            // Out of descriptors: the connection stays pending; look again later.
+            if (AcceptMustPause(verbose)) {
+                listen_event.setEvents(0);
+                accept_timer.set(accept_retry_ms, &AcceptorNet::OnAcceptRetry, this);
+            }
             break;
+        }
         const Admission admission = AdmitConnection(GetState(), accepted, peer, verbose);
         if (admission == Admission::Refused)
             ImplRefuseConnection();

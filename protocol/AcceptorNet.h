@@ -24,6 +24,8 @@ class AcceptorNet : public ServiceNet
 {
 public:
     static const unsigned bind_retry_ms = 5000;
+    // Pause of the listening after an accept failed for want of descriptors.
+    static const unsigned accept_retry_ms = 1000;
 
     AcceptorNet() : AcceptorNet(0) {}
     explicit AcceptorNet(int port) : AcceptorNet(port, true) {}
@@ -44,12 +46,14 @@ protected:
 
     void OnSocketEvent(int fd, short events);
     void OnTimeout(Timer*);
+    void OnAcceptRetry(Timer*);
     void BindSocket();
 
 private:
     std::uint16_t port;
     Fd listening;
     Timer bind_timer;
+    Timer accept_timer;
     Event listen_event;
 };
 
