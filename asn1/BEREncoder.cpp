@@ -79,8 +79,7 @@ bool BEREncoder::do_visit(const ENUMERATED& value)
 bool BEREncoder::do_visit(const OBJECT_IDENTIFIER& value)
 {
     header(value, false);
-    value.encodeCommon(out);
-    return true;
+    return value.encodeCommon(out);
 }
 
 bool BEREncoder::do_visit(const BIT_STRING& value)

@@ -31,13 +31,16 @@ AbstractData* OBJECT_IDENTIFIER::create(const AbstractData::InfoType* info)
     return new OBJECT_IDENTIFIER(info);
 }
 
-void OBJECT_IDENTIFIER::encodeCommon(std::vector<char>& out) const
+bool OBJECT_IDENTIFIER::encodeCommon(std::vector<char>& out) const
 {
-    if (arcs.size() < 2)
-        return;
+    if (arcs.empty())
+        return true;
+    if (arcs.size() < 2 || arcs[0] > 2 || (arcs[0] < 2 && arcs[1] >= 40) || arcs[1] > 0xFFFFFFFFu - arcs[0] * 40)
+        return false;
     appendSubIdentifier(out, arcs[0] * 40 + arcs[1]);
     for (std::size_t i = 2; i < arcs.size(); ++i)
         appendSubIdentifier(out, arcs[i]);
+    return true;
 }
 
 bool OBJECT_IDENTIFIER::decodeCommon(const char* begin, const char* end)

@@ -19,8 +19,12 @@ public:
     void append(std::uint32_t arc) { arcs.push_back(arc); }
     void swap(OBJECT_IDENTIFIER& other) { arcs.swap(other.arcs); }
 
-    // Appends the content octets (none for fewer than two arcs).
-    void encodeCommon(std::vector<char>& out) const;
+    // Appends the content octets (none for no arc). False, with nothing
+    // appended, for arcs that no content octets read back as: a single arc,
+    // a first arc above 2, a second arc of 40 or more under a first of 0 or
+    // 1, or a first sub-identifier (40 times the first arc plus the second)
+    // beyond 32 bits.
+    bool encodeCommon(std::vector<char>& out) const;
     // Replaces the arcs from content octets; false for a cut-off sub-identifier.
     bool decodeCommon(const char* begin, const char* end);
 

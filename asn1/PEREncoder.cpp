@@ -249,8 +249,7 @@ bool PEREncoder::do_visit(const ENUMERATED& value)
 bool PEREncoder::do_visit(const OBJECT_IDENTIFIER& value)
 {
     std::vector<char> contents;
-    value.encodeCommon(contents);
-    if (contents.size() > 255 || !encodeLength(static_cast<std::uint32_t>(contents.size()), 0, 255))
+    if (!value.encodeCommon(contents) || contents.size() > 255 || !encodeLength(static_cast<std::uint32_t>(contents.size()), 0, 255))
         return false;
     encodeBlock(contents.data(), contents.size());
     return true;

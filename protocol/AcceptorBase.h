@@ -7,6 +7,8 @@
 // this base: listening (Fd), bind_timer (Timer), listen_event (Event); and
 // Listen(), which binds and listens on its address, and Accept(Peer&), which
 // takes the next pending connection with its peer (an invalid Fd when none).
+// An acceptor that adds timers of its own cancels them in its ImplDeactivate
+// before calling this one's.
 #include <poll.h>
 
 #include "protocol/AcceptorSupport.h"
@@ -51,6 +53,10 @@ protected:
 
     void OnTimeout(Timer*) { BindSocket(); }
 
+    // An accept found no connection or failed (errno); the acceptor may
+    // hide this to act on it.
+    void AcceptFailed() {}
+
     void OnSocketEvent(int, short events)
     {
         if ((events & POLLIN) == 0)
@@ -60,8 +66,10 @@ protected:
         for (;;) {
             typename Derived::Peer peer;
             Fd accepted = self().Accept(peer);
-            if (!accepted)
+            if (!accepted) {
+                self().AcceptFailed();
                 break;
+            }
             const Admission admission = AdmitConnection(this->GetState(), accepted, peer, this->verbose);
             if (admission == Admission::Refused)
                 ImplRefuseConnection();

@@ -54,6 +54,25 @@ ListenResult AcceptorNet::Listen()
     return BindAndListen(listening, address.sa(), sizeof address, verbose);
 }
 
+void AcceptorNet::AcceptFailed()
+{
+    if (!AcceptMustPause(verbose))
+        return;
+    listen_event.setEvents(0);
+    accept_timer.set(accept_retry_ms, &AcceptorNet::OnAcceptRetry, this);
+}
+
+void AcceptorNet::OnAcceptRetry(Timer*)
+{
+    listen_event.setEvents(POLLIN);
+}
+
+void AcceptorNet::ImplDeactivate()
+{
+    accept_timer.reset();
+    AcceptorBase::ImplDeactivate();
+}
+
 bool AcceptorNetCheckConnection::ImplActivate()
 {
     AcceptorNet::ImplActivate();
@@ -64,7 +83,7 @@ bool AcceptorNetCheckConnection::ImplActivate()
 void AcceptorNetCheckConnection::ImplDeactivate()
 {
     check_timer.reset();
-    AcceptorBase::ImplDeactivate();
+    AcceptorNet::ImplDeactivate();
 }
 
 void AcceptorNetCheckConnection::ImplConnected(Fd fd)

@@ -19,6 +19,16 @@ Fd AcceptConnection(int listening, INet4::Addr& peer)
     return Fd(::accept4(listening, peer.sa(), &size, SOCK_CLOEXEC));
 }
 
+bool AcceptMustPause(bool verbose)
+{
+    const int error = errno;
+    if (error != EMFILE && error != ENFILE && error != ENOBUFS && error != ENOMEM)
+        return false;
+    if (verbose)
+        std::cerr << "can't accept connection: " << std::strerror(error) << ", waiting..." << std::endl;
+    return true;
+}
+
 ListenResult BindAndListen(const Fd& listening, const sockaddr* address, socklen_t size, bool verbose)
 {
     if (::bind(listening.get(), address, size) != 0) {

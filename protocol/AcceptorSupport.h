@@ -22,6 +22,11 @@ bool TakeListeningSocket(Fd& listening, int fd, bool verbose);
 // its peer's address; an invalid Fd when there is none.
 Fd AcceptConnection(int listening, INet4::Addr& peer);
 
+// Whether a failed accept (errno) left its connection pending for want of
+// descriptors or memory: the listening socket stays readable, so watching it
+// on would spin. Says so when verbose.
+bool AcceptMustPause(bool verbose);
+
 // How binding and listening ended.
 enum class ListenResult { Listening, BindFailed, Failed };
 

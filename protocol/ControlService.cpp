@@ -12,6 +12,7 @@
 
 #include "protocol/StrmProtocol.h"
 #include "protocol/Tpkt_protocol.h"
+#include "runtime/Multiplexer.h"
 #include "runtime/Profile.h"
 
 namespace Control {
@@ -161,6 +162,9 @@ void Service::on_message(Packet& p)
     if (state == State::Deactivating || user == nullptr)
         return;
     p.passert(!p.isNull(), "null packet");
+    // One read can carry thousands of messages: the watchdog must not wait
+    // for all of them.
+    multiplexer.pingWhenDue();
     user->OnMessage(reinterpret_cast<const char*>(p.data()), static_cast<int>(p.length()));
 }
 

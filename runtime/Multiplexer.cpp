@@ -422,11 +422,7 @@ void Multiplexer::turn()
     if (!noTimeCache)
         Mux::mux_settimeofday();
 
-    const std::uint32_t now = Mux::milliseconds();
-    if (lastPing == 0 || now < lastPing || now - lastPing >= watchdogPeriod) {
-        lastPing = now;
-        resetWD();
-    }
+    pingWhenDue();
 
     if (ready == 0)
         return;
@@ -486,6 +482,15 @@ void Multiplexer::closeWatchdog()
         std::cerr << "Mux: stop watchdog failed: " << std::strerror(errno) << std::endl;
     ::close(watchdog);
     watchdog = -1;
+}
+
+void Multiplexer::pingWhenDue()
+{
+    const std::uint32_t now = Mux::milliseconds();
+    if (lastPing == 0 || now < lastPing || now - lastPing >= watchdogPeriod) {
+        lastPing = now;
+        resetWD();
+    }
 }
 
 void Multiplexer::resetWD()

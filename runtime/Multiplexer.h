@@ -133,6 +133,10 @@ public:
 
     void dump(std::ostream& os) const;
     void resetWD();
+    // Pings the watchdog when a second has passed since the last ping of the
+    // loop (or the clock went back): after every turn, and from work that can
+    // keep a turn busy for longer.
+    void pingWhenDue();
 
     // Test seams: run a single turn (time cache off, no watchdog unless run
     // opened it); replace poll(); look at the loop's state.

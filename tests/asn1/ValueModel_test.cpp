@@ -257,11 +257,29 @@ TEST(ValueModel, ObjectIdentifierContents)
     EXPECT_EQ(back.compare(oid), 0);
     EXPECT_TRUE(back.decodeCommon(nullptr, nullptr));
     EXPECT_EQ(back.levels(), 0u);
-    OBJECT_IDENTIFIER one;
-    one.append(1);
+    // The largest first sub-identifier still fits 32 bits.
+    oid.arcs = {2, 0xFFFFFFFFu - 80};
     contents.clear();
-    one.encodeCommon(contents);
-    EXPECT_TRUE(contents.empty());
+    ASSERT_TRUE(oid.encodeCommon(contents));
+    ASSERT_TRUE(back.decodeCommon(contents.data(), contents.data() + contents.size()));
+    EXPECT_EQ(back.compare(oid), 0);
+}
+
+TEST(ValueModel, ObjectIdentifierThatNoOctetsReadBackFailsToEncode)
+{
+    const std::vector<std::uint32_t> unwritable[] = {{1}, {3, 1}, {0, 40}, {1, 40}, {2, 0xFFFFFFFFu - 79}};
+    for (const std::vector<std::uint32_t>& arcs : unwritable) {
+        OBJECT_IDENTIFIER oid;
+        oid.arcs = arcs;
+        std::vector<char> contents;
+        EXPECT_FALSE(oid.encodeCommon(contents)) << arcs[0];
+        EXPECT_TRUE(contents.empty());
+        bool ok = true;
+        per(oid, &ok);
+        EXPECT_FALSE(ok) << arcs[0];
+        per(oid, &ok, CoderEnv::ber_encoding);
+        EXPECT_FALSE(ok) << arcs[0];
+    }
 }
 
 TEST(ValueModelDeathTest, AbsentFieldsAndAlternativesAreFatal)

@@ -1,48 +1,16 @@
 #include "core/SlotTestSupport.h"
 
-#include "radio/RtpED137Factory.h"
-#include "radio/RtpLEMZFactory.h"
-#include "slots/EchoFactory.h"
-#include "slots/ExtFactory.h"
-#include "slots/HdlcSlotFactory.h"
-#include "slots/IsdnFactory.h"
-#include "slots/MapFactory.h"
-#include "slots/MccFactory.h"
-#include "slots/MixerFactory.h"
-#include "slots/ModemFactory.h"
-#include "slots/PstnFactory.h"
-#include "slots/RtpFactory.h"
-#include "slots/T38SoftFactory.h"
-#include "slots/TrunkFactory.h"
-#include "slots/VoiceFactory.h"
+#include "support/SlotFactories.h"
 
 using namespace slottest;
 using V = std::vector<std::string>;
 
 namespace {
 
-// The factories as start-up makes them.
-void buildFactories()
-{
-    MapFactory::instance();
-    PstnFactory::instance();
-    RtpFactory::instance();
-    ModemFactory::instance();
-    Mixer::MixerFactory::instance();
-    ExtFactory::instance();
-    MccFactory::instance();
-    EchoFactory::instance();
-    VoiceFactory::instance();
-    T38SoftFactory::instance();
-    IsdnFactory::instance();
-    RtpLEMZFactory::instance();
-    RtpED137Factory::instance();
-    HdlcSlotFactory::instance();
-}
 
 class TrunkSlots : public SlotsLink {
 protected:
-    TrunkSlots() { buildFactories(); }
+    TrunkSlots() { test::buildSlotFactories(); }
 
     static LGCP::Message trunk(int slot, unsigned number, unsigned timeslot, bool bri = false)
     {
@@ -102,7 +70,7 @@ protected:
 
 TEST(SlotFactories, ChainIsAskedNewestFirstTrunksLast)
 {
-    buildFactories();
+    test::buildSlotFactories();
     V names;
     for (SlotFactory* f = firstFactory; f != nullptr; f = f->GetNext()) {
         std::string name = f->GetName();

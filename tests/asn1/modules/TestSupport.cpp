@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "support/ValueFiller.h"
+
 namespace ModulesTest {
 namespace {
 
@@ -12,9 +14,9 @@ using ASN1::AbstractData;
 // No schema nests deeper; a guard against a runaway walk.
 const unsigned MaxDepth = 64;
 
-class Filler : public ASN1::Visitor {
+class Filler : public test::ValueFiller {
 public:
-    explicit Filler(Random& random) : random_(random) {}
+    explicit Filler(Random& random) : ValueFiller(MaxDepth, 0xFFFFFFFFu), random_(random) {}
 
     bool do_visit(ASN1::Null&) override { return true; }
     bool do_visit(ASN1::BOOLEAN& value) override
@@ -95,52 +97,18 @@ public:
     {
         // Short lists, shorter the deeper they sit; now and then a long one
         // near the decoder's limit.
-        std::uint32_t n = depth_ < 3 ? random_.below(4) : (depth_ < 6 ? random_.below(2) : 0);
-        if (depth_ < 2 && random_.chance(3))
+        std::uint32_t n = depth() < 3 ? random_.below(4) : (depth() < 6 ? random_.below(2) : 0);
+        if (depth() < 2 && random_.chance(3))
             n = ASN1::MaximumArraySize - random_.below(8);
-        value.resize(n);
-        for (AbstractData* element : value.container) {
-            if (!nested(*element))
-                return false;
-        }
-        return true;
+        return elements(value, n);
     }
     bool do_visit(ASN1::OpenData&) override { return false; }
     bool do_revisit(ASN1::OpenData&) override { return false; }
     bool do_visit(ASN1::TypeConstrainedOpenData&) override { return false; }
     bool do_visit(ASN1::GeneralizedTime&) override { return false; }
 
-    VisitSeqResult visitExtensionRoot(ASN1::SEQUENCE& seq, std::size_t fieldIndex,
-                                      std::int32_t optionalNumber) override
-    {
-        return field(seq, fieldIndex, optionalNumber) ? CONTINUE : FAIL;
-    }
-    VisitSeqResult visitKnownExtension(ASN1::SEQUENCE& seq, std::size_t fieldIndex,
-                                       std::int32_t optionalNumber) override
-    {
-        return field(seq, fieldIndex, optionalNumber) ? CONTINUE : FAIL;
-    }
-
 private:
-    bool field(ASN1::SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber)
-    {
-        if (optionalNumber >= 0) {
-            if (!random_.chance(depth_ < 4 ? 60 : 30)) {
-                seq.removeOptionalField(optionalNumber);
-                return true;
-            }
-            seq.includeOptionalField(optionalNumber, fieldIndex);
-        }
-        return nested(*seq.getField(fieldIndex));
-    }
-
-    bool nested(AbstractData& value)
-    {
-        ++depth_;
-        const bool ok = depth_ < MaxDepth && visit(value);
-        --depth_;
-        return ok;
-    }
+    bool present() override { return random_.chance(depth() < 4 ? 60 : 30); }
 
     // Lengths of every length-determinant form: one octet, two octets.
     std::uint32_t length(std::uint32_t lower, std::uint32_t upper)
@@ -152,7 +120,6 @@ private:
     }
 
     Random& random_;
-    unsigned depth_ = 0;
 };
 
 } // namespace
