@@ -1,5 +1,6 @@
 #include "asn1/AbstractString.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <boost/polymorphic_cast.hpp>
@@ -78,24 +79,23 @@ bool AbstractString::do_accept(ConstVisitor& visitor) const
 
 bool AbstractString::legalCharacter(char c) const
 {
-    const char* set = info()->characterSet;
+    std::uint32_t index = 0;
+    return info()->characterSet == nullptr || characterIndex(c, index);
+}
+
+bool AbstractString::characterIndex(char c, std::uint32_t& index) const
+{
+    const unsigned char* set = reinterpret_cast<const unsigned char*>(info()->characterSet);
     if (set == nullptr)
-        return true;
-    // The set is in ascending code order.
+        return false;
+    const unsigned char* end = set + info()->characterSetSize;
     const unsigned char code = static_cast<unsigned char>(c);
-    std::size_t low = 0;
-    std::size_t high = info()->characterSetSize;
-    while (low < high) {
-        const std::size_t mid = low + (high - low) / 2;
-        const unsigned char at = static_cast<unsigned char>(set[mid]);
-        if (at == code)
-            return true;
-        if (at < code)
-            low = mid + 1;
-        else
-            high = mid;
-    }
-    return false;
+    // The set is in ascending code order.
+    const unsigned char* it = std::lower_bound(set, end, code);
+    if (it == end || *it != code)
+        return false;
+    index = static_cast<std::uint32_t>(it - set);
+    return true;
 }
 
 std::size_t AbstractString::first_illegal_at() const

@@ -43,6 +43,9 @@ public:
     void swap(AbstractString& other) { std::string::swap(other); }
     // In the type's character set (every character when it has none).
     bool legalCharacter(char c) const;
+    // The place of c in the type's character set; false when the set does
+    // not hold it (or there is none).
+    bool characterIndex(char c, std::uint32_t& index) const;
     // Index of the first character outside the set; size() when none.
     std::size_t first_illegal_at() const;
     bool isValid() const;

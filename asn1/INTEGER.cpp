@@ -23,21 +23,14 @@ void INTEGER::swap(INTEGER& other)
 
 bool INTEGER::belowLowerLimit() const
 {
-    if (!constrained())
-        return false;
-    const std::int32_t lower = getLowerLimit();
-    if (lower < 0)
-        return getValue() < lower;
-    return value_ < static_cast<std::uint32_t>(lower);
+    return constrained() && belowLimit(value_, getLowerLimit());
 }
 
 bool INTEGER::aboveUpperLimit() const
 {
     if (getConstraintType() != FixedConstraint && getConstraintType() != ExtendableConstraint)
         return false;
-    if (getLowerLimit() < 0)
-        return getValue() > static_cast<std::int32_t>(getUpperLimit());
-    return value_ > getUpperLimit();
+    return aboveLimit(value_, getLowerLimit(), getUpperLimit());
 }
 
 int INTEGER::do_compare(const AbstractData& other) const

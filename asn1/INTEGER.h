@@ -4,12 +4,37 @@
 // The value is 32 bits, read as signed or unsigned by the descriptor: a range
 // constraint with a non-negative lower limit reads it as unsigned. Setters
 // store without a range check; the encoder checks the limits.
+#include <cstdint>
 #include <string>
 #include <type_traits>
 
 #include "asn1/AbstractData.h"
 
 namespace ASN1 {
+
+// The bounds rule of values, coders and checkers alike: a negative lower
+// bound makes the range signed, and the value is compared as signed with
+// both bounds; otherwise every comparison is unsigned.
+inline bool signedLimits(std::int32_t lower)
+{
+    return lower < 0;
+}
+
+inline bool belowLimit(std::uint32_t v, std::int32_t lower)
+{
+    return signedLimits(lower) ? static_cast<std::int32_t>(v) < lower : v < static_cast<std::uint32_t>(lower);
+}
+
+inline bool aboveLimit(std::uint32_t v, std::int32_t lower, std::uint32_t upper)
+{
+    return signedLimits(lower) ? static_cast<std::int32_t>(v) > static_cast<std::int32_t>(upper) : v > upper;
+}
+
+inline bool withinLimits(std::uint32_t v, std::uint32_t lb, std::uint32_t ub)
+{
+    const std::int32_t lower = static_cast<std::int32_t>(lb);
+    return !belowLimit(v, lower) && !aboveLimit(v, lower, ub);
+}
 
 class INTEGER : public ConstrainedObject {
 public:

@@ -11,7 +11,7 @@ bool InvalidTracer::do_visit(const INTEGER& value)
 {
     if (value.isStrictValid() || value.extendable())
         return true;
-    const bool isSigned = value.getLowerLimit() < 0;
+    const bool isSigned = signedLimits(value.getLowerLimit());
     strm << " The INTEGER value ";
     if (isSigned)
         strm << value.getValue();

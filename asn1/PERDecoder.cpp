@@ -133,7 +133,7 @@ int PERDecoder::decodeNumber(std::uint32_t lb, std::uint32_t ub, std::uint32_t& 
     }
     // A field wider than the range may hold more than it; the sum must not
     // wrap past the 32 bits (signed when lb is negative) into another number.
-    const std::uint32_t room = static_cast<std::int32_t>(lb) < 0 ? 0x7FFFFFFFu - lb : 0xFFFFFFFFu - lb;
+    const std::uint32_t room = signedLimits(static_cast<std::int32_t>(lb)) ? 0x7FFFFFFFu - lb : 0xFFFFFFFFu - lb;
     if (value > room)
         return -1;
     out = lb + value;

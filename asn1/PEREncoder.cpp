@@ -17,16 +17,6 @@ unsigned octetsFor(std::uint32_t v)
     return n;
 }
 
-// v within [lb, ub]: signed comparison when lb is negative, unsigned otherwise.
-bool withinLimits(std::uint32_t v, std::uint32_t lb, std::uint32_t ub)
-{
-    if (static_cast<std::int32_t>(lb) < 0) {
-        const std::int32_t s = static_cast<std::int32_t>(v);
-        return s >= static_cast<std::int32_t>(lb) && s <= static_cast<std::int32_t>(ub);
-    }
-    return v >= lb && v <= ub;
-}
-
 // Known extensions the value marks, and whether any of them is present.
 // Presence bits of extensions this schema does not list (kept by a decoder)
 // are not written: no field would follow for them.
@@ -309,19 +299,11 @@ bool PEREncoder::do_visit(const AbstractString& value)
         byteAlign();
     }
     const bool ownCode = info->canonicalBits <= bits && info->canonicalBits > 4;
-    const unsigned char* set = reinterpret_cast<const unsigned char*>(info->characterSet);
-    const unsigned char* setEnd = set + info->characterSetSize;
     for (char c : value) {
-        const unsigned char code = static_cast<unsigned char>(c);
-        if (ownCode) {
-            encodeMultiBit(code, bits);
-            continue;
-        }
-        // The set is in ascending code order.
-        const unsigned char* it = std::lower_bound(set, setEnd, code);
-        if (it == setEnd || *it != code)
+        std::uint32_t code = static_cast<unsigned char>(c);
+        if (!ownCode && !value.characterIndex(c, code))
             return false;
-        encodeMultiBit(static_cast<std::uint32_t>(it - set), bits);
+        encodeMultiBit(code, bits);
     }
     return true;
 }

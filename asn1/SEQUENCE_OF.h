@@ -40,8 +40,6 @@ public:
     void insert(Container::iterator pos, Container::const_iterator first, Container::const_iterator last);
     // Destroys and removes [first, last).
     Container::iterator erase(Container::iterator first, Container::iterator last);
-    // Appends an owned element.
-    void push_back_owned(AbstractData* element) { container.push_back(element); }
     // The count within the constraint (the upper limit ignored when it is
     // extendable) and every element valid.
     bool isValid() const;

@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "core/CtrlSrvServer.h"
-#include "core/CtrlSrvService.h"
-#include "core/HeartBeatCtl.h"
+#include "control/CtrlSrvServer.h"
+#include "control/CtrlSrvService.h"
+#include "control/HeartBeatCtl.h"
 #include "protocol/AcceptorNet.h"
 #include "runtime/Multiplexer.h"
 

@@ -6,11 +6,11 @@
 #include <iomanip>
 #include <iostream>
 
+#include "board/RtpRecords.h"
 #include "core/SlotConnection.h"
 #include "core/SlotFactory.h"
 #include "core/Slots.h"
 #include "hardware/DSProcReceiver.h"
-#include "hardware/RtpRecords.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ int Slot::IGetReceiveChannel() { return -1; }
 
 void Slot::Put(std::ostream& os) const
 {
-    if (id_ <= kMaxId)
+    if (id_ <= CtrlSrv::Server::max_slot)
         os << std::dec << std::right << std::setfill('0') << std::setw(2) << id_ << std::setfill(' ');
     else if (id_ != kNoId)
         os << 'i' << std::dec << id_;

@@ -17,6 +17,7 @@
 #include "asn1/modules/LEMZGW.h"
 #include "asn1/modules/LGCP.h"
 #include "asn1/modules/TERM.h"
+#include "control/CtrlSrvServer.h"
 #include "hardware/TonecReceiver.h"
 
 class SlotFactory;
@@ -43,8 +44,8 @@ struct SlotFactoryLink {
 
 class Slot : public SlotLiveLink, public SlotFactoryLink {
 public:
-    static constexpr unsigned kNoId = 0xFFFFFFFFu;
-    static constexpr unsigned kMaxId = 1023;
+    // The id of a slot not in the registry.
+    static constexpr unsigned kNoId = CtrlSrv::Server::no_slot;
 
     Slot();
     Slot(const Slot&) = delete;
@@ -138,7 +139,6 @@ public:
     bool IsInputStream() const { return inputStream_; }
     bool IsOutputStream() const { return outputStream_; }
     bool IsDestroying() const { return destroying_; }
-    unsigned GetDestroySeq() const { return destroySeq_; }
 
 private:
     friend class Slots;

@@ -12,13 +12,13 @@
 // destroyed without answers and the process waits one second for the board.
 #include <array>
 
-#include "core/CtrlSrvService.h"
+#include "control/CtrlSrvService.h"
 #include "core/Slot.h"
 #include "runtime/F_dual_list.h"
 
 class Slots : public CtrlSrv::Service {
 public:
-    static constexpr unsigned kSlots = 1024;
+    static constexpr unsigned kSlots = CtrlSrv::Server::max_slot + 1;
     using SleepFunction = unsigned (*)(unsigned);
 
     static Slots& instance();

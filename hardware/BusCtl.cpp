@@ -5,8 +5,8 @@
 #include <iostream>
 
 #include "asn1/modules/LGCP.h"
-#include "hardware/BoardDevice.h"
-#include "hardware/SpiRecords.h"
+#include "board/BoardDevice.h"
+#include "board/SpiRecords.h"
 #include "hardware/spiCtrl.h"
 #include "runtime/ExtStream.h"
 #include "runtime/Fd.h"

@@ -9,7 +9,7 @@
 // tried again at the next use. Messages go to std::cerr behind "clkctl: ".
 #include <ostream>
 
-#include "core/CtrlSrvService.h"
+#include "control/CtrlSrvService.h"
 
 class BoardDevice;
 class spiCtrl;

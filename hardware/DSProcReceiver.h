@@ -18,7 +18,7 @@
 #include <cstring>
 
 #include "asn1/modules/LGCP.h"
-#include "hardware/BigEndian.h"
+#include "board/BigEndian.h"
 #include "runtime/CyclicList.h"
 
 namespace Hardware {

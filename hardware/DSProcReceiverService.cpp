@@ -7,8 +7,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "core/TraceCtl.h"
-#include "hardware/BoardDevice.h"
+#include "board/BoardDevice.h"
+#include "control/TraceCtl.h"
 #include "hardware/DSProcReceiver.h"
 #include "hardware/DeviceNames.h"
 
@@ -16,25 +16,9 @@ namespace Hardware {
 
 namespace {
 
-// The fields every event line repeats.
-struct EventFields {
-    const Dsp::EventRecord& event;
-};
-
-std::ostream& operator<<(std::ostream& os, const EventFields& f)
+std::ostream& operator<<(std::ostream& os, const EventFields<Dsp::EventRecord>& f)
 {
     return os << " timeslot=" << f.event.ts << " id=" << f.event.id << " type=" << f.event.type;
-}
-
-DSProcReceiver* firstReceiverOf(std::uint32_t ts)
-{
-    Containers::CyclicList& list = DSProcReceiver::receivers();
-    for (Containers::CyclicList* node = list.next; node != &list; node = node->next) {
-        DSProcReceiver* receiver = DSProcReceiver::fromLink(node);
-        if (static_cast<std::uint32_t>(receiver->dsproc_timeslot()) == ts)
-            return receiver;
-    }
-    return nullptr;
 }
 
 // A payload record filled from the event's bytes 12..23.
@@ -298,7 +282,7 @@ void DSProcReceiverService::dispatch(const Dsp::EventRecord& event, const unsign
         }
     }
 
-    DSProcReceiver* receiver = firstReceiverOf(event.ts);
+    DSProcReceiver* receiver = firstReceiverOf(event.ts, &DSProcReceiver::dsproc_timeslot);
     if (receiver == nullptr) {
         if (trace)
             std::cerr << "receive dsproc event from unknown timeslot " << event.ts << std::endl;

@@ -16,7 +16,7 @@
 #include <cstdint>
 
 #include "asn1/modules/LGCP.h"
-#include "hardware/DspRecords.h"
+#include "board/DspRecords.h"
 #include "hardware/ReceiverService.h"
 
 class BoardDevice;

@@ -9,7 +9,7 @@
 
 #include "asn1/modules/ACP.h"
 #include "asn1/modules/LGCP.h"
-#include "hardware/BoardDevice.h"
+#include "board/BoardDevice.h"
 #include "hardware/DeviceNames.h"
 #include "runtime/ExtStream.h"
 
@@ -21,7 +21,7 @@ const int kDeviceFlags = O_RDWR | O_NONBLOCK | O_CLOEXEC;
 // Compared unsigned: negative paths are out too.
 bool isTrunk(std::int32_t path)
 {
-    return static_cast<std::uint32_t>(path) < static_cast<std::uint32_t>(E1Ctl::kTrunks);
+    return static_cast<std::uint32_t>(path) < static_cast<std::uint32_t>(E1::kTrunks);
 }
 
 } // namespace
@@ -128,7 +128,7 @@ void E1Ctl::SendStatus()
 {
     if (!IsOpen())
         return;
-    for (int trunk = 0; trunk < kTrunks; ++trunk) {
+    for (int trunk = 0; trunk < E1::kTrunks; ++trunk) {
         Maintenance::TrunkStatusRecord request;
         request.trunk = trunk;
         Maintenance::TrunkStatusRecord::Bytes rec = request.encode();

@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <ostream>
 
-#include "core/CtrlSrvService.h"
-#include "hardware/E1Records.h"
+#include "board/E1Records.h"
+#include "control/CtrlSrvService.h"
 #include "runtime/Event.h"
 #include "runtime/Fd.h"
 #include "runtime/Timer.h"
@@ -24,7 +24,6 @@ class BoardDevice;
 
 class E1Ctl : public CtrlSrv::Service {
 public:
-    static constexpr int kTrunks = Maintenance::kTrunks;
     static constexpr unsigned kPollMs = 1000;
 
     // The process's service on the process's board.
@@ -76,6 +75,6 @@ private:
     Timer timer_;
     Fd cas_;
     Event casEvent_;
-    bool casOpen_[kTrunks] = {false, false, false, false};
+    bool casOpen_[E1::kTrunks] = {};
     std::uint32_t tclk_ = 0;
 };

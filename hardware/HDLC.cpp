@@ -8,10 +8,10 @@
 #include <iostream>
 #include <new>
 
-#include "core/TraceCtl.h"
-#include "hardware/BoardDevice.h"
+#include "board/BoardDevice.h"
+#include "board/MccRecords.h"
+#include "control/TraceCtl.h"
 #include "hardware/HwMux.h"
-#include "hardware/MccRecords.h"
 #include "protocol/Packet.h"
 #include "runtime/ExtStream.h"
 

@@ -11,8 +11,8 @@
 #include <iostream>
 #include <string>
 
-#include "hardware/BoardDevice.h"
-#include "hardware/HalRecords.h"
+#include "board/BoardDevice.h"
+#include "board/HalRecords.h"
 #include "runtime/Fd.h"
 
 namespace {
@@ -63,7 +63,7 @@ bool HwMux::IsOpened()
     SetCloexec(fd_, true);
     std::clog << "hwMux: device opened" << std::endl;
     for (unsigned i = 0; i < kBusOutputs; ++i) {
-        sendDisable(kBusBase + static_cast<int>(i));
+        sendDisable(Hal::kBusBase + static_cast<int>(i));
         table_[i] = kDisabled;
     }
     cursor_ = 0;
@@ -75,8 +75,8 @@ bool HwMux::IsOpened()
 // Only the shared bus 8192..10239 has entries; other channels go to the driver untracked.
 void HwMux::track(int ch, std::uint16_t entry)
 {
-    if (ch >= kBusBase && ch < kBusBase + static_cast<int>(kBusOutputs))
-        table_[static_cast<unsigned>(ch - kBusBase)] = entry;
+    if (ch >= Hal::kBusBase && ch < Hal::kChannels)
+        table_[static_cast<unsigned>(ch - Hal::kBusBase)] = entry;
 }
 
 bool HwMux::sendDisable(int ch)
@@ -169,7 +169,7 @@ void HwMux::Reset() {}
 void HwMux::RefreshChannel(int i)
 {
     if (i >= 0 && i < static_cast<int>(kBusOutputs) && table_[static_cast<unsigned>(i)] == kDisabled)
-        sendDisable(kBusBase + i);
+        sendDisable(Hal::kBusBase + i);
 }
 
 // RefreshChannel for the next 128 outputs; the disables go to the board as
@@ -185,7 +185,7 @@ void HwMux::OnDPC()
         if (++cursor >= kBusOutputs)
             cursor = 0;
         if (table_[cursor] == kDisabled)
-            records[count++] = Hal::DisableRecord{kBusBase + static_cast<int>(cursor)}.encode();
+            records[count++] = Hal::DisableRecord{Hal::kBusBase + static_cast<int>(cursor)}.encode();
     }
     cursor_ = cursor;
     board_.ioctlEach(fd_, Hal::kDisable, records[0].data(), Hal::DisableRecord::kSize, count);

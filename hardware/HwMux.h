@@ -11,14 +11,14 @@
 #include <array>
 #include <cstdint>
 
+#include "board/HalRecords.h"
 #include "runtime/Dpc.h"
 
 class BoardDevice;
 
 class HwMux {
 public:
-    static constexpr int kBusBase = 8192;
-    static constexpr unsigned kBusOutputs = 2048;
+    static constexpr unsigned kBusOutputs = Hal::kBuses * Hal::kBusChannels;
     static constexpr unsigned kSweepLength = 128;
     static constexpr std::uint16_t kConstant = 0xFFFE;   // entry: given a constant byte
     static constexpr std::uint16_t kDisabled = 0xFFFF;   // entry: disabled

@@ -41,13 +41,13 @@ bool HwTests::OnCommand(const LGCP::Command& command)
 void HwTests::OnTestBpc(const LGCP::BpcTestParams& params)
 {
     bus_ = params.get_bus().getValue();
-    first_ = kBusBase + bus_ * kBusChannels + params.get_timeslot_start().getValue();
+    first_ = Hal::kBusBase + bus_ * Hal::kBusChannels + params.get_timeslot_start().getValue();
     end_ = first_ + params.get_timeslot_length().getValue();
     seed_ = params.get_seed().getValue();
     ::srandom(static_cast<unsigned>(seed_));
     if (mux_ == nullptr)
         mux_ = &HwMux::instance();
-    if (end_ > kBusEnd) {
+    if (end_ > static_cast<std::uint32_t>(Hal::kChannels)) {
         Error(LGCP::ErrorCause::invalidParams);
         return;
     }
@@ -73,7 +73,7 @@ void HwTests::Check(const char* failed, const char* expectedWord, const char* go
         unsigned char expected = nextPatternByte();
         unsigned char got = mux_->Read(static_cast<int>(c));
         if (got != expected) {
-            std::cerr << ext::header(this) << failed << " failed on channel " << c % kBusChannels << ' '
+            std::cerr << ext::header(this) << failed << " failed on channel " << c % Hal::kBusChannels << ' '
                       << expectedWord << ' ' << ext::OutBufInHex(&expected, 1) << ' ' << gotWord << ' '
                       << ext::OutBufInHex(&got, 1) << std::endl;
             Error(LGCP::ErrorCause::busError);

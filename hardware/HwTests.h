@@ -9,16 +9,12 @@
 #include <cstdint>
 #include <ostream>
 
-#include "core/CtrlSrvService.h"
+#include "control/CtrlSrvService.h"
 
 class HwMux;
 
 class HwTests : public CtrlSrv::Service {
 public:
-    static constexpr std::uint32_t kBusBase = 8192;
-    static constexpr std::uint32_t kBusChannels = 128;
-    static constexpr std::uint32_t kBusEnd = 10240;
-
     // The process's service on the process's switch.
     static HwTests& instance();
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "hardware/BoardDevice.h"
+#include "board/BoardDevice.h"
 
 namespace Hardware {
 

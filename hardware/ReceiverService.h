@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <ostream>
 
+#include "runtime/CyclicList.h"
 #include "runtime/Event.h"
 
 class BoardDevice;
@@ -19,6 +20,30 @@ struct ErrnoSuffix {
 };
 
 std::ostream& operator<<(std::ostream& os, const ErrnoSuffix& s);
+
+// The fields every event line of a service repeats; each service writes its
+// own record's.
+template <class Record>
+struct EventFields {
+    const Record& event;
+};
+
+template <class Record>
+EventFields(const Record&) -> EventFields<Record>;
+
+// The oldest live receiver whose time slot, compared as the event's type,
+// is ts; null when there is none.
+template <class Receiver, class TimeSlot>
+Receiver* firstReceiverOf(TimeSlot ts, int (Receiver::*timeslotOf)() const)
+{
+    Containers::CyclicList& list = Receiver::receivers();
+    for (Containers::CyclicList* node = list.next; node != &list; node = node->next) {
+        Receiver* receiver = Receiver::fromLink(node);
+        if (static_cast<TimeSlot>((receiver->*timeslotOf)()) == ts)
+            return receiver;
+    }
+    return nullptr;
+}
 
 class ReceiverService {
 public:

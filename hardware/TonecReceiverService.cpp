@@ -8,35 +8,19 @@
 #include <iostream>
 #include <string>
 
-#include "hardware/BoardDevice.h"
+#include "board/BoardDevice.h"
+#include "board/TonecRecords.h"
 #include "hardware/DeviceNames.h"
 #include "hardware/TonecReceiver.h"
-#include "hardware/TonecRecords.h"
 
 namespace Hardware {
 
 namespace {
 
-// The fields every event line repeats.
-struct EventFields {
-    const Tonec::EventRecord& event;
-};
-
-std::ostream& operator<<(std::ostream& os, const EventFields& f)
+std::ostream& operator<<(std::ostream& os, const EventFields<Tonec::EventRecord>& f)
 {
     return os << " timestamp=" << f.event.timestamp << " timeslot=" << f.event.ts << " code=" << f.event.code
               << " id=" << f.event.id;
-}
-
-TonecReceiver* firstReceiverOf(std::int32_t ts)
-{
-    Containers::CyclicList& list = TonecReceiver::receivers();
-    for (Containers::CyclicList* node = list.next; node != &list; node = node->next) {
-        TonecReceiver* receiver = TonecReceiver::fromLink(node);
-        if (receiver->tonec_timeslot() == ts)
-            return receiver;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -208,7 +192,7 @@ void TonecReceiverService::OnEvent(int fd, short revents)
         std::clog << "dtmf event: " << EventFields{event} << std::endl;
         // Looked up again for each event: a receiver may be deleted by the
         // one before.
-        TonecReceiver* receiver = firstReceiverOf(event.ts);
+        TonecReceiver* receiver = firstReceiverOf(event.ts, &TonecReceiver::tonec_timeslot);
         if (receiver == nullptr) {
             std::cerr << "receive tonec event from unknown timeslot " << event.ts << std::endl;
         } else if (!receiver->detectorOn_) {

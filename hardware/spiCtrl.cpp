@@ -7,8 +7,8 @@
 
 #include "asn1/modules/ACP.h"
 #include "asn1/modules/LGCP.h"
-#include "hardware/BoardDevice.h"
-#include "hardware/SpiRecords.h"
+#include "board/BoardDevice.h"
+#include "board/SpiRecords.h"
 
 namespace {
 
@@ -16,15 +16,16 @@ const char* const kDevice = "/dev/hal";
 
 // Registers of a line interface and the values written to them.
 enum Register : unsigned char {
-    kInit48 = 48,
-    kDisable = 50,
-    kLineStatus = 51,
-    kInit52 = 52,
-    kClear53 = 53,
-    kClear54 = 54,
-    kClear55 = 55,
-    kClockMode = 87,
+    kInitSettingA = 48,       // kInitValueA, written once at channel set-up
+    kChannelState = 50,       // kDisabled or kEnabled
+    kLineStatus = 51,         // read only
+    kInitSettingB = 52,       // kInitValueB, written once at channel set-up
+    kInitClearedFirst = 53,   // 53..55: cleared at channel set-up
+    kInitClearedLast = 55,
+    kClockMode = 87,          // kClockSlave or kClockMaster
 };
+const int kInitValueA = 8;
+const int kInitValueB = 0x60;
 const int kDisabled = 0x80;
 const int kEnabled = 0;
 const int kClockSlave = 0x30;
@@ -33,7 +34,7 @@ const int kClockMaster = 0x38;
 // Checked unsigned: -1 is too large.
 bool isChannel(int channel)
 {
-    return static_cast<unsigned>(channel) < static_cast<unsigned>(spiCtrl::kChannels);
+    return static_cast<unsigned>(channel) < static_cast<unsigned>(Spi::kChannels);
 }
 
 } // namespace
@@ -56,7 +57,7 @@ spiCtrl::~spiCtrl()
     if (fd_ < 0)
         return;
     timer_.reset();
-    for (int c = 0; c < kChannels; ++c)
+    for (int c = 0; c < Spi::kChannels; ++c)
         disable_channel(c);
     clock(-1);
     board_.close(fd_);
@@ -125,7 +126,7 @@ void spiCtrl::init_device_and_channels()
         std::clog << "spi: /dev/hal open fail" << std::endl;
         return;
     }
-    for (int c = 0; c < kChannels - 1; ++c) {
+    for (int c = 0; c < Spi::kChannels - 1; ++c) {
         init_channel(c);
         enable_channel(c);
     }
@@ -149,13 +150,12 @@ void spiCtrl::init_channel(int channel)
 {
     if (!channelUsable(channel, isChannel(channel), "init"))
         return;
-    write(channel, kDisable, kDisabled);
-    write(channel, kInit48, 8);
+    write(channel, kChannelState, kDisabled);
+    write(channel, kInitSettingA, kInitValueA);
     write(channel, kClockMode, kClockSlave);
-    write(channel, kInit52, 0x60);
-    write(channel, kClear53, 0);
-    write(channel, kClear54, 0);
-    write(channel, kClear55, 0);
+    write(channel, kInitSettingB, kInitValueB);
+    for (int r = kInitClearedFirst; r <= kInitClearedLast; ++r)
+        write(channel, r, 0);
     if (fd_ >= 0 && enabled_)
         std::clog << "spi: init channel " << channel << std::endl;
 }
@@ -164,7 +164,7 @@ void spiCtrl::enable_channel(int channel)
 {
     if (!channelUsable(channel, isChannel(channel), "enable"))
         return;
-    write(channel, kDisable, kEnabled);
+    write(channel, kChannelState, kEnabled);
     if (fd_ >= 0 && enabled_)
         std::clog << "spi: enable channel " << channel << std::endl;
 }
@@ -173,7 +173,7 @@ void spiCtrl::disable_channel(int channel)
 {
     if (!channelUsable(channel, isChannel(channel), "disable"))
         return;
-    write(channel, kDisable, kDisabled);
+    write(channel, kChannelState, kDisabled);
     if (fd_ >= 0 && enabled_)
         std::clog << "spi: disable channel " << channel << std::endl;
 }
@@ -182,7 +182,7 @@ void spiCtrl::clock(int channel)
 {
     if (!channelUsable(channel, channel == -1 || isChannel(channel), "set clock master"))
         return;
-    for (int c = 0; c < kChannels; ++c)
+    for (int c = 0; c < Spi::kChannels; ++c)
         write(c, kClockMode, kClockSlave);
     if (channel != -1)
         write(channel, kClockMode, kClockMaster);
@@ -227,7 +227,7 @@ void spiCtrl::status()
 {
     if (!enabled_)
         return;
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < Spi::kChannels; ++c) {
         unsigned char v = static_cast<unsigned char>(read(c, kLineStatus));
         // A device without SPI reports no lines at all.
         if (!enabled_)

@@ -9,14 +9,13 @@
 // service turns itself off for the rest of the process.
 #include <ostream>
 
-#include "core/CtrlSrvService.h"
+#include "control/CtrlSrvService.h"
 #include "runtime/Timer.h"
 
 class BoardDevice;
 
 class spiCtrl : public CtrlSrv::Service {
 public:
-    static constexpr int kChannels = 8;
     static constexpr unsigned kPollMs = 1000;
 
     // The process's service on the process's board.

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "core/TraceCtl.h"
+#include "control/TraceCtl.h"
 #include "runtime/ExtStream.h"
 
 MonitoringCtl& MonitoringCtl::instance()

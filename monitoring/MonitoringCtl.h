@@ -7,7 +7,7 @@
 #include <ostream>
 #include <vector>
 
-#include "core/CtrlSrvService.h"
+#include "control/CtrlSrvService.h"
 #include "monitoring/SnmpAgentInstance.h"
 #include "runtime/IniFile.h"
 

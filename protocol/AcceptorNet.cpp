@@ -16,11 +16,6 @@ namespace Control {
 
 namespace {
 
-const char* error_text()
-{
-    return std::strerror(errno);
-}
-
 void set_int(int fd, int level, int option, int value)
 {
     ::setsockopt(fd, level, option, &value, sizeof value);
@@ -51,27 +46,20 @@ bool AcceptorNet::ImplActivate()
     return true;
 }
 
-void AcceptorNet::BindSocket()
+ListenResult AcceptorNet::Listen()
 {
     INet4::Addr address;
     address.Reset();
     address.SetPort(port);
-    switch (BindAndListen(listening, address.sa(), sizeof address, verbose)) {
-    case ListenResult::Listening:
-        listen_event.Schedule(listening, POLLIN);
-        break;
-    case ListenResult::BindFailed:
-        bind_timer.set(bind_retry_ms, &AcceptorNet::OnTimeout, this);
-        break;
-    case ListenResult::Failed:
-        Deactivate();
-        break;
-    }
+    return BindAndListen(listening, address.sa(), sizeof address, verbose);
 }
 
-void AcceptorNet::OnTimeout(Timer*)
+void AcceptorNet::AcceptFailed()
 {
-    BindSocket();
+    if (!AcceptMustPause(verbose))
+        return;
+    listen_event.setEvents(0);
+    accept_timer.set(accept_retry_ms, &AcceptorNet::OnAcceptRetry, this);
 }
 
 void AcceptorNet::OnAcceptRetry(Timer*)
@@ -81,40 +69,8 @@ void AcceptorNet::OnAcceptRetry(Timer*)
 
 void AcceptorNet::ImplDeactivate()
 {
-    bind_timer.reset();
     accept_timer.reset();
-    listen_event.Release();
-    listening.close();
-}
-
-void AcceptorNet::OnSocketEvent(int, short events)
-{
-    if ((events & POLLIN) == 0)
-        return;
-    // Every pending connection; a callback may close the listening socket,
-    // which ends the loop at the next accept.
-    for (;;) {
-        INet4::Addr peer;
-        Fd accepted = AcceptConnection(listening.get(), peer);
-        if (!accepted) {
-            // Out of descriptors: the connection stays pending; look again later.
-            if (AcceptMustPause(verbose)) {
-                listen_event.setEvents(0);
-                accept_timer.set(accept_retry_ms, &AcceptorNet::OnAcceptRetry, this);
-            }
-            break;
-        }
-        const Admission admission = AdmitConnection(GetState(), accepted, peer, verbose);
-        if (admission == Admission::Refused)
-            ImplRefuseConnection();
-        if (admission != Admission::Taken)
-            continue;   // closed here
-        ServiceNet::Connected(accepted, peer);
-        // Taken only when the service was not still reporting a close: an
-        // ignored connection is closed here, so its peer is not left hanging.
-        if (GetState() == State::Connected)
-            ImplConnected(accepted);
-    }
+    AcceptorBase::ImplDeactivate();
 }
 
 bool AcceptorNetCheckConnection::ImplActivate()

@@ -14,16 +14,17 @@
 // peer sees the close.
 #include <cstdint>
 
+#include "protocol/AcceptorBase.h"
 #include "protocol/ControlService.h"
 #include "runtime/Event.h"
 #include "runtime/Timer.h"
 
 namespace Control {
 
-class AcceptorNet : public ServiceNet
+class AcceptorNet : public AcceptorBase<AcceptorNet, ServiceNet>
 {
 public:
-    static const unsigned bind_retry_ms = 5000;
+    using Peer = INet4::Addr;
     // Pause of the listening after an accept failed for want of descriptors.
     static const unsigned accept_retry_ms = 1000;
 
@@ -38,18 +39,17 @@ public:
 protected:
     bool ImplActivate() override;
     void ImplDeactivate() override;
-    void ImplOnDisconnect() override {}
-    // A further connection was refused.
-    virtual void ImplRefuseConnection() {}
-    // A connection was handed to the service (fd: a duplicate of it).
-    virtual void ImplConnected(Fd) {}
 
-    void OnSocketEvent(int fd, short events);
-    void OnTimeout(Timer*);
     void OnAcceptRetry(Timer*);
-    void BindSocket();
 
 private:
+    friend class AcceptorBase<AcceptorNet, ServiceNet>;
+
+    ListenResult Listen();
+    Fd Accept(Peer& peer) { return AcceptConnection(listening.get(), peer); }
+    // Out of descriptors: the connection stays pending; look again later.
+    void AcceptFailed();
+
     std::uint16_t port;
     Fd listening;
     Timer bind_timer;

@@ -2,15 +2,6 @@
 
 namespace Control {
 
-namespace {
-
-const char* error_text()
-{
-    return std::strerror(errno);
-}
-
-} // namespace
-
 bool TakeListeningSocket(Fd& listening, int fd, bool verbose)
 {
     listening.reset(fd);

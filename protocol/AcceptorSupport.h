@@ -48,7 +48,7 @@ Admission AdmitConnection(Service::State::Type state, const Fd& accepted, const 
     }
     if (!accepted.NonBlock()) {
         if (verbose)
-            std::cerr << "can't set socket to non block mode: " << std::strerror(errno) << std::endl;
+            std::cerr << "can't set socket to non block mode: " << error_text() << std::endl;
         return Admission::Dropped;
     }
     if (verbose)

@@ -13,11 +13,6 @@ namespace Control {
 
 namespace {
 
-const char* error_text()
-{
-    return std::strerror(errno);
-}
-
 std::string dotted(const in_addr& address)
 {
     char text[INET_ADDRSTRLEN] = "";
@@ -58,32 +53,6 @@ INet4::Addr ConnectorNet::GetTarget() const
     return target;
 }
 
-bool ConnectorNet::ImplActivate()
-{
-    budget = quick_retries;
-    TryConnect();
-    return true;
-}
-
-void ConnectorNet::ImplDeactivate()
-{
-    Release();
-    socket.close();
-    retry_timer.reset();
-    connect_event.Release();
-}
-
-void ConnectorNet::ImplOnDisconnect()
-{
-    // The budget is not refilled: quick retries only with what is left.
-    retry_timer.set(reconnect_ms, &ConnectorNet::OnTimeout, this);
-}
-
-void ConnectorNet::OnTimeout(Timer*)
-{
-    TryConnect();
-}
-
 void ConnectorNet::TryConnect()
 {
     // A live connection is never replaced by a second one.
@@ -92,17 +61,8 @@ void ConnectorNet::TryConnect()
     const int fd = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (fd >= 0)
         SetCloexec(fd, true);
-    socket.reset(fd);
-    if (fd < 0) {
-        std::cerr << "can't create socket:" << error_text() << std::endl;
-        Deactivate();
+    if (!TakeSocket(fd, "socket"))
         return;
-    }
-    if (!socket.NonBlock()) {
-        std::cerr << "can't set socket to non block mode: " << error_text() << std::endl;
-        Deactivate();
-        return;
-    }
     const INet4::Addr target = GetTarget();
     if (::connect(fd, target.sa(), sizeof target) == 0) {
         std::clog << "already connected to " << target << std::endl;
@@ -149,16 +109,6 @@ void ConnectorNet::OnSocketEvent(int, short events)
     }
     std::cout << "connected to " << target << "." << std::endl;
     Handover(target);
-}
-
-void ConnectorNet::Retry(unsigned slow_ms)
-{
-    unsigned ms = slow_ms;
-    if (budget > 0) {
-        --budget;
-        ms = quick_retry_ms;
-    }
-    retry_timer.set(ms, &ConnectorNet::OnTimeout, this);
 }
 
 void ConnectorNet::Handover(const INet4::Addr& target)

@@ -12,21 +12,17 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/ConnectorBase.h"
 #include "protocol/ControlService.h"
 #include "runtime/Event.h"
 #include "runtime/Timer.h"
 
 namespace Control {
 
-class ConnectorNet : public ServiceNet
+class ConnectorNet : public ConnectorBase<ConnectorNet, ServiceNet>
 {
 public:
-    static const int quick_retries = 7;
-    static const unsigned quick_retry_ms = 1000;
-    static const unsigned refused_retry_ms = 20000;   // connect failed at once
-    static const unsigned error_retry_ms = 15000;     // error event while connecting
     static const unsigned failed_retry_ms = 12000;    // socket error once connected
-    static const unsigned reconnect_ms = 10000;       // after a connection ended
 
     ConnectorNet();
     // "a.b.c.d:port"; no port gives 0, a text that does not parse 0.0.0.0.
@@ -36,19 +32,14 @@ public:
     // The address of every attempt: the stored port, then the host text (a
     // host text with a colon and a port overrides the port).
     INet4::Addr GetTarget() const;
-    int GetRetryBudget() const { return budget; }
 
 protected:
-    bool ImplActivate() override;
-    void ImplDeactivate() override;
-    void ImplOnDisconnect() override;
-
     void OnSocketEvent(int fd, short events);
-    void OnTimeout(Timer*);
     void TryConnect();
 
 private:
-    void Retry(unsigned slow_ms);
+    friend class ConnectorBase<ConnectorNet, ServiceNet>;
+
     // Hands the attempt's socket to the service, which works on a duplicate.
     void Handover(const INet4::Addr& target);
 

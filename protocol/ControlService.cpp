@@ -4,6 +4,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <new>
@@ -29,6 +30,11 @@ const char* GetTextNotation(Service::State::Type state)
         return "Connected";
     }
     return "Unknown";
+}
+
+const char* error_text()
+{
+    return std::strerror(errno);
 }
 
 Service::Service()
@@ -194,8 +200,7 @@ void ServiceNet::Connected(Fd fd, const INet4::Addr& address)
         std::cerr << "fail set keepalive to control socket." << std::endl;
     if (::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) != 0 && verbose)
         std::cerr << "fail to turn off Nagle algorithm." << std::endl;
-    peer = address;
-    Service::Connected(std::move(fd), peer.GetString());
+    Service::Connected(std::move(fd), address.GetString());
 }
 
 } // namespace Control

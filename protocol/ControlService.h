@@ -74,7 +74,6 @@ public:
     State::Type GetState() const { return state; }
     // The peer's text ("a.b.c.d:port" for TCP), set on every new connection.
     const std::string& GetConnectionName() const { return connection_name; }
-    bool IsVerbose() const { return verbose; }
 
     static const unsigned max_message = 65531;
 
@@ -113,19 +112,16 @@ private:
 // "Idle", "Connecting", "Deactivating", "Connected"; "Unknown" otherwise.
 const char* GetTextNotation(Service::State::Type state);
 
+// The text of errno, for the transports' failure lines.
+const char* error_text();
+
 // The TCP flavour.
 class ServiceNet : public Service
 {
 public:
-    ServiceNet() { peer.Reset(); }
-
     // Hands an established TCP connection to the service (fd is the
     // caller's duplicate; the caller closes its own).
     void Connected(Fd fd, const INet4::Addr& address);
-    const INet4::Addr& GetPeer() const { return peer; }
-
-private:
-    INet4::Addr peer;
 };
 
 } // namespace Control

@@ -18,11 +18,6 @@ namespace Control {
 
 namespace {
 
-const char* error_text()
-{
-    return std::strerror(errno);
-}
-
 // Zeroed record, family AF_UNIX, at most 107 path bytes, NUL-terminated.
 sockaddr_un unix_address(const std::string& path)
 {
@@ -80,60 +75,23 @@ bool AcceptorUnix::ImplActivate()
     return true;
 }
 
-void AcceptorUnix::BindSocket()
+ListenResult AcceptorUnix::Listen()
 {
     // A socket file left behind by an earlier run would make bind fail.
     ::unlink(path.c_str());
     sockaddr_un address = unix_address(path);
-    switch (BindAndListen(listening, sa(address), sizeof address, verbose)) {
-    case ListenResult::Listening:
-        listen_event.Schedule(listening, POLLIN);
-        break;
-    case ListenResult::BindFailed:
-        bind_timer.set(bind_retry_ms, &AcceptorUnix::OnTimeout, this);
-        break;
-    case ListenResult::Failed:
-        Deactivate();
-        break;
-    }
+    return BindAndListen(listening, sa(address), sizeof address, verbose);
 }
 
-void AcceptorUnix::OnTimeout(Timer*)
+Fd AcceptorUnix::Accept(Peer& peer)
 {
-    BindSocket();
-}
-
-void AcceptorUnix::ImplDeactivate()
-{
-    bind_timer.reset();
-    listen_event.Release();
-    listening.close();
-}
-
-void AcceptorUnix::OnSocketEvent(int, short events)
-{
-    if ((events & POLLIN) == 0)
-        return;
-    // Every pending connection; a callback may close the listening socket,
-    // which ends the loop at the next accept.
-    for (;;) {
-        sockaddr_un peer;
-        std::memset(&peer, 0, sizeof peer);
-        socklen_t size = sizeof peer;
-        Fd accepted(::accept4(listening.get(), sa(peer), &size, SOCK_CLOEXEC));
-        if (!accepted)
-            break;
-        const std::string name = peer_path(peer, size);
-        const Admission admission = AdmitConnection(GetState(), accepted, name, verbose);
-        if (admission == Admission::Refused)
-            ImplRefuseConnection();
-        if (admission != Admission::Taken)
-            continue;   // closed here
-        ServiceUnix::Connected(accepted, name);
-        // An ignored connection (a close still being reported) is closed here.
-        if (GetState() == State::Connected)
-            ImplConnected(accepted);
-    }
+    sockaddr_un address;
+    std::memset(&address, 0, sizeof address);
+    socklen_t size = sizeof address;
+    Fd accepted(::accept4(listening.get(), sa(address), &size, SOCK_CLOEXEC));
+    if (accepted)
+        peer = peer_path(address, size);
+    return accepted;
 }
 
 ConnectorUnix::ConnectorUnix(const std::string& path, const std::string& local)
@@ -142,49 +100,14 @@ ConnectorUnix::ConnectorUnix(const std::string& path, const std::string& local)
     connect_event.Bind("ConnectorUnix::OnSocketEvent", &ConnectorUnix::OnSocketEvent, this);
 }
 
-bool ConnectorUnix::ImplActivate()
-{
-    budget = quick_retries;
-    TryConnect();
-    return true;
-}
-
-void ConnectorUnix::ImplDeactivate()
-{
-    Release();
-    socket.close();
-    retry_timer.reset();
-    connect_event.Release();
-}
-
-void ConnectorUnix::ImplOnDisconnect()
-{
-    // The budget is not refilled: quick retries only with what is left.
-    retry_timer.set(reconnect_ms, &ConnectorUnix::OnTimeout, this);
-}
-
-void ConnectorUnix::OnTimeout(Timer*)
-{
-    TryConnect();
-}
-
 void ConnectorUnix::TryConnect()
 {
     // A live connection is never replaced by a second one.
     if (GetState() == State::Connected)
         return;
     const int fd = unix_socket();
-    socket.reset(fd);
-    if (fd < 0) {
-        std::cerr << "can't create domain socket:" << error_text() << std::endl;
-        Deactivate();
+    if (!TakeSocket(fd, "domain socket"))
         return;
-    }
-    if (!socket.NonBlock()) {
-        std::cerr << "can't set domain socket to non block mode: " << error_text() << std::endl;
-        Deactivate();
-        return;
-    }
     if (!local_path.empty()) {
         ::unlink(local_path.c_str());
         sockaddr_un local = unix_address(local_path);
@@ -217,16 +140,6 @@ void ConnectorUnix::OnSocketEvent(int, short events)
     // to report.
     if ((events & (POLLOUT | POLLERR | POLLHUP)) != 0)
         connect_event.Release();
-}
-
-void ConnectorUnix::Retry(unsigned slow_ms)
-{
-    unsigned ms = slow_ms;
-    if (budget > 0) {
-        --budget;
-        ms = quick_retry_ms;
-    }
-    retry_timer.set(ms, &ConnectorUnix::OnTimeout, this);
 }
 
 } // namespace Control

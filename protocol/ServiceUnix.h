@@ -10,6 +10,8 @@
 // protocol stack.
 #include <string>
 
+#include "protocol/AcceptorBase.h"
+#include "protocol/ConnectorBase.h"
 #include "protocol/ControlService.h"
 #include "runtime/Event.h"
 #include "runtime/Timer.h"
@@ -24,10 +26,11 @@ public:
     void Connected(Fd fd, const std::string& name);
 };
 
-class AcceptorUnix : public ServiceUnix
+class AcceptorUnix : public AcceptorBase<AcceptorUnix, ServiceUnix>
 {
 public:
-    static const unsigned bind_retry_ms = 5000;
+    // The path the peer is bound to; empty for an unbound one.
+    using Peer = std::string;
 
     AcceptorUnix() : AcceptorUnix(std::string()) {}
     explicit AcceptorUnix(const std::string& path);
@@ -36,51 +39,33 @@ public:
 
 protected:
     bool ImplActivate() override;
-    void ImplDeactivate() override;
-    void ImplOnDisconnect() override {}
-    // A further connection was refused.
-    virtual void ImplRefuseConnection() {}
-    // A connection was handed to the service (fd: a duplicate of it).
-    virtual void ImplConnected(Fd) {}
-
-    void OnSocketEvent(int fd, short events);
-    void OnTimeout(Timer*);
-    void BindSocket();
 
 private:
+    friend class AcceptorBase<AcceptorUnix, ServiceUnix>;
+
+    ListenResult Listen();
+    Fd Accept(Peer& peer);
+
     std::string path;
     Fd listening;
     Timer bind_timer;
     Event listen_event;
 };
 
-class ConnectorUnix : public ServiceUnix
+class ConnectorUnix : public ConnectorBase<ConnectorUnix, ServiceUnix>
 {
 public:
-    static const int quick_retries = 7;
-    static const unsigned quick_retry_ms = 1000;
-    static const unsigned refused_retry_ms = 20000;   // connect failed
-    static const unsigned error_retry_ms = 15000;     // error event
-    static const unsigned reconnect_ms = 10000;       // after a connection ended
-
     ConnectorUnix() : ConnectorUnix(std::string(), std::string()) {}
     explicit ConnectorUnix(const std::string& path) : ConnectorUnix(path, std::string()) {}
     // local: the path the client socket is bound to (none when empty).
     ConnectorUnix(const std::string& path, const std::string& local);
 
-    int GetRetryBudget() const { return budget; }
-
 protected:
-    bool ImplActivate() override;
-    void ImplDeactivate() override;
-    void ImplOnDisconnect() override;
-
     void OnSocketEvent(int fd, short events);
-    void OnTimeout(Timer*);
     void TryConnect();
 
 private:
-    void Retry(unsigned slow_ms);
+    friend class ConnectorBase<ConnectorUnix, ServiceUnix>;
 
     std::string server_path;
     std::string local_path;

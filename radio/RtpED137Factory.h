@@ -1,19 +1,8 @@
 #pragma once
-// Factory of the ED-137 radio gateway slots.
-// Their slot type comes with its own subsystem; until then the factory holds
-// its place in the chain and makes no slot.
-#include "core/SlotFactory.h"
+// Factory of the ED-137 radio gateway slots, not built yet.
+#include "slots/UnbuiltFactory.h"
 
-class RtpED137Factory : public SlotFactory {
-public:
-    // Built on the first call; lives as long as the process.
-    static RtpED137Factory& instance();
-
-    const char* GetName() const override;
-    Slot* INewSlot(const LGCP::CreateParams& params) override;
-    void Query(LGCP::Resources& resources) override;
-
-private:
-    RtpED137Factory() = default;
+class RtpED137Factory : public UnbuiltFactory<RtpED137Factory> {
+    friend class UnbuiltFactory<RtpED137Factory>;
+    RtpED137Factory() : UnbuiltFactory("RtpED137") {}
 };
-

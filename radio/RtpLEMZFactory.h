@@ -1,19 +1,8 @@
 #pragma once
-// Factory of the LEMZ radio gateway slots.
-// Their slot type comes with its own subsystem; until then the factory holds
-// its place in the chain and makes no slot.
-#include "core/SlotFactory.h"
+// Factory of the LEMZ radio gateway slots, not built yet.
+#include "slots/UnbuiltFactory.h"
 
-class RtpLEMZFactory : public SlotFactory {
-public:
-    // Built on the first call; lives as long as the process.
-    static RtpLEMZFactory& instance();
-
-    const char* GetName() const override;
-    Slot* INewSlot(const LGCP::CreateParams& params) override;
-    void Query(LGCP::Resources& resources) override;
-
-private:
-    RtpLEMZFactory() = default;
+class RtpLEMZFactory : public UnbuiltFactory<RtpLEMZFactory> {
+    friend class UnbuiltFactory<RtpLEMZFactory>;
+    RtpLEMZFactory() : UnbuiltFactory("RtpLEMZ") {}
 };
-

@@ -21,11 +21,16 @@ void TimerEvent::reset()
     multiplexer.reset(this);
 }
 
-void SimpleTimerEvent1::fire()
+void HeldTimerEvent::fire()
 {
     if (owner != nullptr && owner->get() == this)
         owner->release();
+    call();
+    delete this;
+}
+
+void SimpleTimerEvent1::call()
+{
     if (function != nullptr)
         function();
-    delete this;
 }

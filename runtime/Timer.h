@@ -72,85 +72,77 @@ public:
     // Gives up the pending event without cancelling it (the event calls
     // this when it fires).
     TimerEvent* release() { return event.release(); }
-    // Takes ownership of an event (cancelling the one held before).
-    void hold(TimerEvent* newEvent) { event.reset(newEvent); }
 
 private:
     std::unique_ptr<TimerEvent> event;
 };
 
+// An event armed through a Timer. Firing empties the holder first, so the
+// callback may re-arm it or destroy the object that owns it; nothing touches
+// the event afterwards but its own deletion.
+class HeldTimerEvent : public TimerEvent
+{
+public:
+    void fire() final;
+
+protected:
+    HeldTimerEvent(Timer* owner, unsigned ms) : owner(owner) { schedule(ms); }
+    virtual void call() = 0;
+
+    Timer* const owner;
+};
+
 // Calls object->member() when due.
 template <class X>
-class ObjTimerEvent1 : public TimerEvent
+class ObjTimerEvent1 : public HeldTimerEvent
 {
 public:
     using Member = void (X::*)();
 
     ObjTimerEvent1(Timer* owner, Member member, X* object, unsigned ms)
-        : owner(owner), member(member), object(object)
+        : HeldTimerEvent(owner, ms), member(member), object(object)
     {
-        schedule(ms);
-    }
-
-    // The holder is emptied first, so the callback may re-arm it or destroy
-    // the object that owns it; nothing here touches the event afterwards
-    // but its own deletion.
-    void fire() override
-    {
-        if (owner != nullptr && owner->get() == this)
-            owner->release();
-        (object->*member)();
-        delete this;
     }
 
 private:
-    Timer* owner;
+    void call() override { (object->*member)(); }
+
     Member member;
     X* object;
 };
 
 // Calls object->member(owner) when due.
 template <class X>
-class ObjTimerEvent2 : public TimerEvent
+class ObjTimerEvent2 : public HeldTimerEvent
 {
 public:
     using Member = void (X::*)(Timer*);
 
     ObjTimerEvent2(Timer* owner, Member member, X* object, unsigned ms)
-        : owner(owner), member(member), object(object)
+        : HeldTimerEvent(owner, ms), member(member), object(object)
     {
-        schedule(ms);
-    }
-
-    void fire() override
-    {
-        if (owner != nullptr && owner->get() == this)
-            owner->release();
-        (object->*member)(owner);
-        delete this;
     }
 
 private:
-    Timer* owner;
+    void call() override { (object->*member)(owner); }
+
     Member member;
     X* object;
 };
 
 // Calls a plain function when due.
-class SimpleTimerEvent1 : public TimerEvent
+class SimpleTimerEvent1 : public HeldTimerEvent
 {
 public:
     using Function = void (*)();
 
-    SimpleTimerEvent1(Timer* owner, Function function, unsigned ms) : owner(owner), function(function)
+    SimpleTimerEvent1(Timer* owner, Function function, unsigned ms) : HeldTimerEvent(owner, ms), function(function)
     {
-        schedule(ms);
     }
 
-    void fire() override;
-
 private:
-    Timer* owner;
+    void call() override;
+
     Function function;
 };
 

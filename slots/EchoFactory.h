@@ -1,19 +1,8 @@
 #pragma once
-// Factory of the echo canceller slots.
-// Their slot type comes with its own subsystem; until then the factory holds
-// its place in the chain and makes no slot.
-#include "core/SlotFactory.h"
+// Factory of the echo canceller slots, not built yet.
+#include "slots/UnbuiltFactory.h"
 
-class EchoFactory : public SlotFactory {
-public:
-    // Built on the first call; lives as long as the process.
-    static EchoFactory& instance();
-
-    const char* GetName() const override;
-    Slot* INewSlot(const LGCP::CreateParams& params) override;
-    void Query(LGCP::Resources& resources) override;
-
-private:
-    EchoFactory() = default;
+class EchoFactory : public UnbuiltFactory<EchoFactory> {
+    friend class UnbuiltFactory<EchoFactory>;
+    EchoFactory() : UnbuiltFactory("Echo") {}
 };
-

@@ -1,19 +1,8 @@
 #pragma once
-// Factory of the extension board channel slots.
-// Their slot type comes with its own subsystem; until then the factory holds
-// its place in the chain and makes no slot.
-#include "core/SlotFactory.h"
+// Factory of the extension board channel slots, not built yet.
+#include "slots/UnbuiltFactory.h"
 
-class ExtFactory : public SlotFactory {
-public:
-    // Built on the first call; lives as long as the process.
-    static ExtFactory& instance();
-
-    const char* GetName() const override;
-    Slot* INewSlot(const LGCP::CreateParams& params) override;
-    void Query(LGCP::Resources& resources) override;
-
-private:
-    ExtFactory() = default;
+class ExtFactory : public UnbuiltFactory<ExtFactory> {
+    friend class UnbuiltFactory<ExtFactory>;
+    ExtFactory() : UnbuiltFactory("Ext") {}
 };
-

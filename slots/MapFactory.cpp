@@ -1,7 +1,7 @@
 #include "slots/MapFactory.h"
 
+#include "board/HalRecords.h"
 #include "core/Slots.h"
-#include "hardware/HwMux.h"
 #include "slots/MapSlot.h"
 
 MapFactory& MapFactory::instance()
@@ -12,7 +12,7 @@ MapFactory& MapFactory::instance()
 
 int MapFactory::BusChannel(const LGCP::SharedChannel& channel)
 {
-    return HwMux::kBusBase + static_cast<int>(channel.get_bus().getValue() * 128 + channel.get_channel().getValue());
+    return Hal::kBusBase + static_cast<int>(channel.get_bus().getValue() * Hal::kBusChannels + channel.get_channel().getValue());
 }
 
 const char* MapFactory::GetName() const

@@ -1,22 +1,12 @@
 #pragma once
-// Factory of the mixer input and output slots.
-// Their slot type comes with its own subsystem; until then the factory holds
-// its place in the chain and makes no slot.
-#include "core/SlotFactory.h"
+// Factory of the mixer input and output slots, not built yet.
+#include "slots/UnbuiltFactory.h"
 
 namespace Mixer {
 
-class MixerFactory : public SlotFactory {
-public:
-    // Built on the first call; lives as long as the process.
-    static MixerFactory& instance();
-
-    const char* GetName() const override;
-    Slot* INewSlot(const LGCP::CreateParams& params) override;
-    void Query(LGCP::Resources& resources) override;
-
-private:
-    MixerFactory() = default;
+class MixerFactory : public UnbuiltFactory<MixerFactory> {
+    friend class UnbuiltFactory<MixerFactory>;
+    MixerFactory() : UnbuiltFactory("Mixer") {}
 };
 
 } // namespace Mixer

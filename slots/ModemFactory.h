@@ -1,19 +1,8 @@
 #pragma once
-// Factory of the modem slots.
-// Their slot type comes with its own subsystem; until then the factory holds
-// its place in the chain and makes no slot.
-#include "core/SlotFactory.h"
+// Factory of the modem slots, not built yet.
+#include "slots/UnbuiltFactory.h"
 
-class ModemFactory : public SlotFactory {
-public:
-    // Built on the first call; lives as long as the process.
-    static ModemFactory& instance();
-
-    const char* GetName() const override;
-    Slot* INewSlot(const LGCP::CreateParams& params) override;
-    void Query(LGCP::Resources& resources) override;
-
-private:
-    ModemFactory() = default;
+class ModemFactory : public UnbuiltFactory<ModemFactory> {
+    friend class UnbuiltFactory<ModemFactory>;
+    ModemFactory() : UnbuiltFactory("Modem") {}
 };
-

@@ -1,19 +1,8 @@
 #pragma once
-// Factory of the PSTN signalling link (SS7, ISDN, CAS) slots.
-// Their slot type comes with its own subsystem; until then the factory holds
-// its place in the chain and makes no slot.
-#include "core/SlotFactory.h"
+// Factory of the PSTN signalling link (SS7, ISDN, CAS) slots, not built yet.
+#include "slots/UnbuiltFactory.h"
 
-class PstnFactory : public SlotFactory {
-public:
-    // Built on the first call; lives as long as the process.
-    static PstnFactory& instance();
-
-    const char* GetName() const override;
-    Slot* INewSlot(const LGCP::CreateParams& params) override;
-    void Query(LGCP::Resources& resources) override;
-
-private:
-    PstnFactory() = default;
+class PstnFactory : public UnbuiltFactory<PstnFactory> {
+    friend class UnbuiltFactory<PstnFactory>;
+    PstnFactory() : UnbuiltFactory("PSTN") {}
 };
-

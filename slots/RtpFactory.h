@@ -1,19 +1,8 @@
 #pragma once
-// Factory of the RTP stream slots.
-// Their slot type comes with its own subsystem; until then the factory holds
-// its place in the chain and makes no slot.
-#include "core/SlotFactory.h"
+// Factory of the RTP stream slots, not built yet.
+#include "slots/UnbuiltFactory.h"
 
-class RtpFactory : public SlotFactory {
-public:
-    // Built on the first call; lives as long as the process.
-    static RtpFactory& instance();
-
-    const char* GetName() const override;
-    Slot* INewSlot(const LGCP::CreateParams& params) override;
-    void Query(LGCP::Resources& resources) override;
-
-private:
-    RtpFactory() = default;
+class RtpFactory : public UnbuiltFactory<RtpFactory> {
+    friend class UnbuiltFactory<RtpFactory>;
+    RtpFactory() : UnbuiltFactory("RTP") {}
 };
-

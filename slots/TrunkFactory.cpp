@@ -4,8 +4,8 @@
 #include "slots/TrunkSlot.h"
 
 // One translation unit, so that the E1 factories are built before the BRI ones.
-TrunkFactory e1TrunkFactories[4] = {{0, 0}, {1, 32}, {2, 64}, {3, 96}};
-TrunkBRIFactory briTrunkFactories[8] = {{0, 0}, {1, 4}, {2, 8}, {3, 12}, {4, 16}, {5, 20}, {6, 24}, {7, 28}};
+TrunkFactory e1TrunkFactories[E1::kTrunks] = {{0, 0}, {1, 32}, {2, 64}, {3, 96}};
+TrunkBRIFactory briTrunkFactories[Spi::kChannels] = {{0, 0}, {1, 4}, {2, 8}, {3, 12}, {4, 16}, {5, 20}, {6, 24}, {7, 28}};
 
 TrunkFactory::TrunkFactory(unsigned trunk, unsigned firstChannel)
     : TrunkFactory(trunk, firstChannel, kChannels, LGCP::CreateParams::trunk_chosen, ACP::TrunkType::e1, "trunk")

@@ -8,11 +8,13 @@
 // initialisation, E1 trunks 0..3 and then BRI trunks 0..7, so they are the
 // oldest of the chain and are asked last.
 #include "asn1/modules/ACP.h"
+#include "board/E1Records.h"
+#include "board/SpiRecords.h"
 #include "core/SlotFactory.h"
 
 class TrunkFactory : public SlotFactory {
 public:
-    static constexpr unsigned kChannels = 32;
+    static constexpr unsigned kChannels = E1::kTimeSlots;
 
     // E1 trunk `trunk` whose time slot 0 is TDM channel `firstChannel`.
     TrunkFactory(unsigned trunk, unsigned firstChannel);
@@ -49,5 +51,5 @@ public:
     const char* GetName() const override;
 };
 
-extern TrunkFactory e1TrunkFactories[4];
-extern TrunkBRIFactory briTrunkFactories[8];
+extern TrunkFactory e1TrunkFactories[E1::kTrunks];
+extern TrunkBRIFactory briTrunkFactories[Spi::kChannels];

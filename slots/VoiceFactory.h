@@ -1,19 +1,8 @@
 #pragma once
-// Factory of the voice recorder and player slots.
-// Their slot type comes with its own subsystem; until then the factory holds
-// its place in the chain and makes no slot.
-#include "core/SlotFactory.h"
+// Factory of the voice recorder and player slots, not built yet.
+#include "slots/UnbuiltFactory.h"
 
-class VoiceFactory : public SlotFactory {
-public:
-    // Built on the first call; lives as long as the process.
-    static VoiceFactory& instance();
-
-    const char* GetName() const override;
-    Slot* INewSlot(const LGCP::CreateParams& params) override;
-    void Query(LGCP::Resources& resources) override;
-
-private:
-    VoiceFactory() = default;
+class VoiceFactory : public UnbuiltFactory<VoiceFactory> {
+    friend class UnbuiltFactory<VoiceFactory>;
+    VoiceFactory() : UnbuiltFactory("Voice") {}
 };
-

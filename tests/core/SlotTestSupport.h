@@ -11,17 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "ControlLink.h"
-#include "core/CtrlSrvServer.h"
-#include "core/HeartBeatCtl.h"
+#include "board/BoardDevice.h"
+#include "board/HalRecords.h"
+#include "board/sim/SimBoard.h"
+#include "board/sim/SimHal.h"
+#include "control/ControlLink.h"
+#include "control/CtrlSrvServer.h"
+#include "control/HeartBeatCtl.h"
 #include "core/Slot.h"
 #include "core/SlotFactory.h"
 #include "core/Slots.h"
-#include "hardware/BoardDevice.h"
-#include "hardware/HalRecords.h"
 #include "hardware/HwMux.h"
-#include "hardware/SimBoard.h"
-#include "hardware/SimHal.h"
 
 namespace slottest {
 

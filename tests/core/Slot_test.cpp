@@ -2,8 +2,8 @@
 
 #include <sstream>
 
+#include "board/RtpRecords.h"
 #include "hardware/DSProcReceiver.h"
-#include "hardware/RtpRecords.h"
 
 using namespace slottest;
 

@@ -6,7 +6,7 @@
 
 #include "Fuzz.h"
 
-#include "core/TraceCtl.h"
+#include "control/TraceCtl.h"
 #include "monitoring/MonitoringCtl.h"
 #include "runtime/IniFile.h"
 

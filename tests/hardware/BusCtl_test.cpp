@@ -3,10 +3,10 @@
 #include <cerrno>
 
 #include "ControlProbe.h"
+#include "board/SpiRecords.h"
+#include "board/sim/SimBoard.h"
+#include "board/sim/SimHal.h"
 #include "hardware/BusCtl.h"
-#include "hardware/SimBoard.h"
-#include "hardware/SimHal.h"
-#include "hardware/SpiRecords.h"
 #include "hardware/spiCtrl.h"
 
 using probe::Strings;

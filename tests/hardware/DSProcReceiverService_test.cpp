@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "core/TraceCtl.h"
+#include "board/DspRecords.h"
+#include "board/sim/SimBoard.h"
+#include "board/sim/SimDsp.h"
+#include "control/TraceCtl.h"
 #include "hardware/DSProcReceiver.h"
 #include "hardware/DSProcReceiverService.h"
-#include "hardware/DspRecords.h"
-#include "hardware/SimBoard.h"
-#include "hardware/SimDsp.h"
 #include "tests/hardware/ToneDspSupport.h"
 
 using Hardware::DSProcReceiver;

@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <sstream>
 
+#include "board/RtpRecords.h"
 #include "hardware/DeviceNames.h"
 #include "hardware/RtpErr.h"
-#include "hardware/RtpRecords.h"
 
 TEST(DeviceNames, Paths)
 {

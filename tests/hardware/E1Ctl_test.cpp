@@ -3,11 +3,11 @@
 #include <cerrno>
 
 #include "ControlProbe.h"
+#include "board/E1Records.h"
+#include "board/sim/SimBoard.h"
+#include "board/sim/SimCas.h"
+#include "board/sim/SimMaintenance.h"
 #include "hardware/E1Ctl.h"
-#include "hardware/E1Records.h"
-#include "hardware/SimBoard.h"
-#include "hardware/SimCas.h"
-#include "hardware/SimMaintenance.h"
 
 using probe::Strings;
 

@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "core/TraceCtl.h"
+#include "board/MccRecords.h"
+#include "board/sim/SimBoard.h"
+#include "board/sim/SimHal.h"
+#include "board/sim/SimMcc.h"
+#include "control/TraceCtl.h"
 #include "hardware/HDLC.h"
 #include "hardware/HwMux.h"
-#include "hardware/MccRecords.h"
-#include "hardware/SimBoard.h"
-#include "hardware/SimHal.h"
-#include "hardware/SimMcc.h"
 #include "protocol/Packet.h"
 #include "tests/hardware/ToneDspSupport.h"
 

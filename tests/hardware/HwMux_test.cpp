@@ -4,11 +4,11 @@
 
 #include <cerrno>
 
-#include "hardware/BoardDevice.h"
-#include "hardware/HalRecords.h"
+#include "board/BoardDevice.h"
+#include "board/HalRecords.h"
+#include "board/sim/SimBoard.h"
+#include "board/sim/SimHal.h"
 #include "hardware/HwMux.h"
-#include "hardware/SimBoard.h"
-#include "hardware/SimHal.h"
 #include "runtime/Multiplexer.h"
 #include "tests/hardware/ToneDspSupport.h"
 

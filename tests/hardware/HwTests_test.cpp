@@ -1,11 +1,11 @@
 #include <cstdlib>
 
 #include "ControlProbe.h"
-#include "hardware/HalRecords.h"
+#include "board/HalRecords.h"
+#include "board/sim/SimBoard.h"
+#include "board/sim/SimHal.h"
 #include "hardware/HwMux.h"
 #include "hardware/HwTests.h"
-#include "hardware/SimBoard.h"
-#include "hardware/SimHal.h"
 
 using probe::Strings;
 

@@ -2,11 +2,11 @@
 
 #include <memory>
 
+#include "board/sim/SimBoard.h"
+#include "board/sim/SimDsp.h"
+#include "board/sim/SimDtmf.h"
 #include "hardware/DSProcReceiver.h"
 #include "hardware/DSProcReceiverService.h"
-#include "hardware/SimBoard.h"
-#include "hardware/SimDsp.h"
-#include "hardware/SimDtmf.h"
 #include "hardware/TonecReceiver.h"
 #include "hardware/TonecReceiverService.h"
 #include "tests/hardware/ToneDspSupport.h"

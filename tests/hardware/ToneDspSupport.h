@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "hardware/SimBoard.h"
+#include "board/sim/SimBoard.h"
 #include "runtime/Multiplexer.h"
 #include "runtime/Mux.h"
 

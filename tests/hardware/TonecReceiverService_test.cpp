@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "hardware/SimBoard.h"
-#include "hardware/SimDtmf.h"
+#include "board/TonecRecords.h"
+#include "board/sim/SimBoard.h"
+#include "board/sim/SimDtmf.h"
 #include "hardware/TonecReceiver.h"
 #include "hardware/TonecReceiverService.h"
-#include "hardware/TonecRecords.h"
 #include "tests/hardware/ToneDspSupport.h"
 
 using Hardware::TonecReceiver;

@@ -4,9 +4,9 @@
 #include <tuple>
 
 #include "ControlProbe.h"
-#include "hardware/SimBoard.h"
-#include "hardware/SimHal.h"
-#include "hardware/SpiRecords.h"
+#include "board/SpiRecords.h"
+#include "board/sim/SimBoard.h"
+#include "board/sim/SimHal.h"
 #include "hardware/spiCtrl.h"
 
 using probe::Strings;

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "core/ControlLink.h"
+#include "control/ControlLink.h"
 #include "monitoring/MonitoringCtl.h"
 #include "monitoring/SnmpAgentInstance.h"
 

@@ -19,8 +19,8 @@
 #include <sstream>
 #include <thread>
 
-#include "hardware/HalRecords.h"
-#include "hardware/SpiRecords.h"
+#include "board/HalRecords.h"
+#include "board/SpiRecords.h"
 
 namespace proctest {
 

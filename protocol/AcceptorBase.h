@@ -1,0 +1,90 @@
+#pragma once
+// What the TCP and Unix acceptors share: binding (again bind_retry_ms after
+// a failed bind), taking every pending connection (the first while none
+// lasts, refusing the others) and closing the listening socket.
+//
+// The acceptor (Derived) keeps the members, in its own order, and befriends
+// this base: listening (Fd), bind_timer (Timer), listen_event (Event); and
+// Listen(), which binds and listens on its address, and Accept(Peer&), which
+// takes the next pending connection with its peer (an invalid Fd when none).
+// An acceptor that adds timers of its own cancels them in its ImplDeactivate
+// before calling this one's.
+#include <poll.h>
+
+#include "protocol/AcceptorSupport.h"
+#include "runtime/Timer.h"
+
+namespace Control {
+
+template <class Derived, class Transport>
+class AcceptorBase : public Transport
+{
+public:
+    static const unsigned bind_retry_ms = 5000;
+
+protected:
+    void ImplDeactivate() override
+    {
+        self().bind_timer.reset();
+        self().listen_event.Release();
+        self().listening.close();
+    }
+
+    void ImplOnDisconnect() override {}
+    // A further connection was refused.
+    virtual void ImplRefuseConnection() {}
+    // A connection was handed to the service (fd: a duplicate of it).
+    virtual void ImplConnected(Fd) {}
+
+    void BindSocket()
+    {
+        switch (self().Listen()) {
+        case ListenResult::Listening:
+            self().listen_event.Schedule(self().listening, POLLIN);
+            break;
+        case ListenResult::BindFailed:
+            self().bind_timer.set(bind_retry_ms, &AcceptorBase::OnTimeout, this);
+            break;
+        case ListenResult::Failed:
+            this->Deactivate();
+            break;
+        }
+    }
+
+    void OnTimeout(Timer*) { BindSocket(); }
+
+    // An accept found no connection or failed (errno); the acceptor may
+    // hide this to act on it.
+    void AcceptFailed() {}
+
+    void OnSocketEvent(int, short events)
+    {
+        if ((events & POLLIN) == 0)
+            return;
+        // Every pending connection; a callback may close the listening
+        // socket, which ends the loop at the next accept.
+        for (;;) {
+            typename Derived::Peer peer;
+            Fd accepted = self().Accept(peer);
+            if (!accepted) {
+                self().AcceptFailed();
+                break;
+            }
+            const Admission admission = AdmitConnection(this->GetState(), accepted, peer, this->verbose);
+            if (admission == Admission::Refused)
+                ImplRefuseConnection();
+            if (admission != Admission::Taken)
+                continue;   // closed here
+            Transport::Connected(accepted, peer);
+            // Taken only when the service was not still reporting a close: an
+            // ignored connection is closed here, so its peer is not left hanging.
+            if (this->GetState() == Service::State::Connected)
+                ImplConnected(accepted);
+        }
+    }
+
+private:
+    Derived& self() { return static_cast<Derived&>(*this); }
+};
+
+} // namespace Control
