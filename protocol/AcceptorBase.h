@@ -1,14 +1,15 @@
 #pragma once
 // What the TCP and Unix acceptors share: binding (again bind_retry_ms after
 // a failed bind), taking every pending connection (the first while none
-// lasts, refusing the others) and closing the listening socket.
+// lasts, refusing the others), pausing accept_retry_ms when out of
+// descriptors, and closing the listening socket.
 //
 // The acceptor (Derived) keeps the members, in its own order, and befriends
-// this base: listening (Fd), bind_timer (Timer), listen_event (Event); and
-// Listen(), which binds and listens on its address, and Accept(Peer&), which
-// takes the next pending connection with its peer (an invalid Fd when none).
-// An acceptor that adds timers of its own cancels them in its ImplDeactivate
-// before calling this one's.
+// this base: listening (Fd), bind_timer and accept_timer (Timer),
+// listen_event (Event); and Listen(), which binds and listens on its address,
+// and Accept(Peer&), which takes the next pending connection with its peer
+// (an invalid Fd when none). An acceptor that adds timers of its own cancels
+// them in its ImplDeactivate before calling this one's.
 #include <poll.h>
 
 #include "protocol/AcceptorSupport.h"
@@ -21,11 +22,14 @@ class AcceptorBase : public Transport
 {
 public:
     static const unsigned bind_retry_ms = 5000;
+    // Pause of the listening after an accept failed for want of descriptors.
+    static const unsigned accept_retry_ms = 1000;
 
 protected:
     void ImplDeactivate() override
     {
         self().bind_timer.reset();
+        self().accept_timer.reset();
         self().listen_event.Release();
         self().listening.close();
     }
@@ -53,9 +57,17 @@ protected:
 
     void OnTimeout(Timer*) { BindSocket(); }
 
-    // An accept found no connection or failed (errno); the acceptor may
-    // hide this to act on it.
-    void AcceptFailed() {}
+    // Out of descriptors the connection stays pending and the socket stays
+    // readable: stop watching it for a while instead of spinning.
+    void AcceptFailed()
+    {
+        if (!AcceptMustPause(this->verbose))
+            return;
+        self().listen_event.setEvents(0);
+        self().accept_timer.set(accept_retry_ms, &AcceptorBase::OnAcceptRetry, this);
+    }
+
+    void OnAcceptRetry(Timer*) { self().listen_event.setEvents(POLLIN); }
 
     void OnSocketEvent(int, short events)
     {
@@ -67,7 +79,7 @@ protected:
             typename Derived::Peer peer;
             Fd accepted = self().Accept(peer);
             if (!accepted) {
-                self().AcceptFailed();
+                AcceptFailed();
                 break;
             }
             const Admission admission = AdmitConnection(this->GetState(), accepted, peer, this->verbose);

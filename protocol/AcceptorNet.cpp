@@ -2,7 +2,6 @@
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -52,25 +51,6 @@ ListenResult AcceptorNet::Listen()
     address.Reset();
     address.SetPort(port);
     return BindAndListen(listening, address.sa(), sizeof address, verbose);
-}
-
-void AcceptorNet::AcceptFailed()
-{
-    if (!AcceptMustPause(verbose))
-        return;
-    listen_event.setEvents(0);
-    accept_timer.set(accept_retry_ms, &AcceptorNet::OnAcceptRetry, this);
-}
-
-void AcceptorNet::OnAcceptRetry(Timer*)
-{
-    listen_event.setEvents(POLLIN);
-}
-
-void AcceptorNet::ImplDeactivate()
-{
-    accept_timer.reset();
-    AcceptorBase::ImplDeactivate();
 }
 
 bool AcceptorNetCheckConnection::ImplActivate()

@@ -25,8 +25,6 @@ class AcceptorNet : public AcceptorBase<AcceptorNet, ServiceNet>
 {
 public:
     using Peer = INet4::Addr;
-    // Pause of the listening after an accept failed for want of descriptors.
-    static const unsigned accept_retry_ms = 1000;
 
     AcceptorNet() : AcceptorNet(0) {}
     explicit AcceptorNet(int port) : AcceptorNet(port, true) {}
@@ -38,17 +36,12 @@ public:
 
 protected:
     bool ImplActivate() override;
-    void ImplDeactivate() override;
-
-    void OnAcceptRetry(Timer*);
 
 private:
     friend class AcceptorBase<AcceptorNet, ServiceNet>;
 
     ListenResult Listen();
     Fd Accept(Peer& peer) { return AcceptConnection(listening.get(), peer); }
-    // Out of descriptors: the connection stays pending; look again later.
-    void AcceptFailed();
 
     std::uint16_t port;
     Fd listening;

@@ -49,6 +49,7 @@ private:
     std::string path;
     Fd listening;
     Timer bind_timer;
+    Timer accept_timer;
     Event listen_event;
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -170,6 +171,34 @@ TEST_F(Unix, AcceptorRetriesBindingEveryFiveSeconds)
     EXPECT_TRUE(acceptor.IsListening());
     EXPECT_EQ(acceptor.GetState(), State::Connecting);
     Peer peer(connectTo(inside));
+    EXPECT_TRUE(runUntil([&] { return acceptor.GetState() == State::Connected; }));
+}
+
+TEST_F(Unix, AcceptorOutOfDescriptorsPausesInsteadOfSpinning)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers need descriptors of their own";
+#endif
+    Control::AcceptorUnix acceptor(path);
+    ASSERT_TRUE(acceptor.Activate());
+    Peer peer(connectTo(path));
+    ASSERT_GE(peer.fd, 0);
+
+    // No descriptor left for the accept: the connection stays pending.
+    rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowest_free = ::dup(0);
+    ASSERT_GE(lowest_free, 0);
+    ::close(lowest_free);
+    rlimit limit = saved;
+    limit.rlim_cur = static_cast<rlim_t>(lowest_free);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    runUntil([] { return false; }, 200);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(err.str(), "can't accept connection: Too many open files, waiting...\n");
+    EXPECT_EQ(acceptor.GetState(), State::Connecting);
+
+    advance(Control::AcceptorUnix::accept_retry_ms);
     EXPECT_TRUE(runUntil([&] { return acceptor.GetState() == State::Connected; }));
 }
 
