@@ -14,18 +14,13 @@
 #include "board/BoardDevice.h"
 #include "board/sim/SimBoard.h"
 #include "control/CtrlSrvServer.h"
-#include "control/HeartBeatCtl.h"
 #include "control/TraceCtl.h"
+#include "daemon/Startup.h"
 #include "core/Slots.h"
 #include "hardware/BusCtl.h"
-#include "hardware/E1Ctl.h"
 #include "hardware/HwMux.h"
-#include "hardware/HwTests.h"
-#include "hardware/spiCtrl.h"
 #include "monitoring/MonitoringCtl.h"
 #include "protocol/AcceptorNet.h"
-#include "radio/RtpED137Factory.h"
-#include "radio/RtpLEMZFactory.h"
 #include "runtime/ChildWait.h"
 #include "runtime/Daemon.h"
 #include "runtime/Dpc.h"
@@ -36,19 +31,6 @@
 #include "runtime/Multiplexer.h"
 #include "runtime/Signal.h"
 #include "runtime/Version.h"
-#include "slots/EchoFactory.h"
-#include "slots/ExtFactory.h"
-#include "slots/HdlcSlotFactory.h"
-#include "slots/IsdnFactory.h"
-#include "slots/MapFactory.h"
-#include "slots/MccFactory.h"
-#include "slots/MixerFactory.h"
-#include "slots/ModemFactory.h"
-#include "slots/PstnFactory.h"
-#include "slots/RtpFactory.h"
-#include "slots/T38SoftFactory.h"
-#include "slots/TrunkFactory.h"
-#include "slots/VoiceFactory.h"
 
 namespace {
 
@@ -158,29 +140,6 @@ void CheckSignals()
     CheckUpdateResources();
 }
 
-// The trunk factories are globals, built before main and so asked last.
-// Nothing else names them: this is what links them in from the library.
-[[gnu::used]] SlotFactory* const trunkFactories[] = {e1TrunkFactories, briTrunkFactories};
-
-void buildFactories()
-{
-    // Each links itself at the head of the chain: asked newest first.
-    MapFactory::instance();
-    PstnFactory::instance();
-    RtpFactory::instance();
-    ModemFactory::instance();
-    Mixer::MixerFactory::instance();
-    ExtFactory::instance();
-    MccFactory::instance();
-    EchoFactory::instance();
-    VoiceFactory::instance();
-    T38SoftFactory::instance();
-    IsdnFactory::instance();
-    RtpLEMZFactory::instance();
-    RtpED137Factory::instance();
-    HdlcSlotFactory::instance();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -237,7 +196,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    buildFactories();
+    Startup::buildSlotFactories();
     HwMux::instance();
     MonitoringCtl::instance().Configure(*file);
 
@@ -250,13 +209,7 @@ int main(int argc, char** argv)
 
     std::cout << "Starting server " << "[" << Version::current << "]" << ", port=" << port << std::endl;
 
-    ctrlServer.Bind(&HeartBeatCtl::instance());
-    ctrlServer.Bind(&Slots::instance());
-    ctrlServer.Bind(&HwTests::instance());
-    ctrlServer.Bind(&BusCtl::instance());
-    ctrlServer.Bind(&E1Ctl::instance());
-    ctrlServer.Bind(&spiCtrl::instance());
-    ctrlServer.Bind(&MonitoringCtl::instance());
+    Startup::bindControlServices(ctrlServer);
 
     ChildWait::Activate();
 

@@ -24,20 +24,15 @@
 #include "board/BoardDevice.h"
 #include "board/sim/SimBoard.h"
 #include "control/CtrlSrvServer.h"
-#include "control/HeartBeatCtl.h"
 #include "core/Slots.h"
-#include "hardware/BusCtl.h"
-#include "hardware/E1Ctl.h"
+#include "daemon/Startup.h"
 #include "hardware/HwMux.h"
-#include "hardware/HwTests.h"
-#include "hardware/spiCtrl.h"
 #include "monitoring/MonitoringCtl.h"
 #include "protocol/ControlService.h"
 #include "protocol/Packet.h"
 #include "runtime/IniFile.h"
 #include "runtime/Multiplexer.h"
 #include "runtime/Mux.h"
-#include "tests/support/SlotFactories.h"
 #include "tools/ControllerClient.h"
 
 namespace {
@@ -171,19 +166,13 @@ std::string prepareProcess()
 struct Daemon {
     Daemon()
     {
-        test::buildSlotFactories();
+        Startup::buildSlotFactories();
         HwMux::instance();
         IniFile::File noFile;
         MonitoringCtl::instance().Configure(noFile);
         Slots::instance().SetSleepForTest(noSleep);
 
-        ctrlServer.Bind(&HeartBeatCtl::instance());
-        ctrlServer.Bind(&Slots::instance());
-        ctrlServer.Bind(&HwTests::instance());
-        ctrlServer.Bind(&BusCtl::instance());
-        ctrlServer.Bind(&E1Ctl::instance());
-        ctrlServer.Bind(&spiCtrl::instance());
-        ctrlServer.Bind(&MonitoringCtl::instance());
+        Startup::bindControlServices(ctrlServer);
         ctrlServer.Activate(transport);
         transport->Bind(&check);
     }

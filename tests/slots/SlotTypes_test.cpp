@@ -1,6 +1,7 @@
 #include "core/SlotTestSupport.h"
 
-#include "support/SlotFactories.h"
+#include "daemon/Startup.h"
+#include "slots/TrunkFactory.h"
 
 using namespace slottest;
 using V = std::vector<std::string>;
@@ -10,7 +11,7 @@ namespace {
 
 class TrunkSlots : public SlotsLink {
 protected:
-    TrunkSlots() { test::buildSlotFactories(); }
+    TrunkSlots() { Startup::buildSlotFactories(); }
 
     static LGCP::Message trunk(int slot, unsigned number, unsigned timeslot, bool bri = false)
     {
@@ -70,7 +71,7 @@ protected:
 
 TEST(SlotFactories, ChainIsAskedNewestFirstTrunksLast)
 {
-    test::buildSlotFactories();
+    Startup::buildSlotFactories();
     V names;
     for (SlotFactory* f = firstFactory; f != nullptr; f = f->GetNext()) {
         std::string name = f->GetName();

@@ -1,6 +1,13 @@
-#pragma once
-// The slot factories as start-up builds them, newest first in the chain:
-// for tests that meet the control commands as the daemon does.
+#include "daemon/Startup.h"
+
+#include "control/CtrlSrvServer.h"
+#include "control/HeartBeatCtl.h"
+#include "core/Slots.h"
+#include "hardware/BusCtl.h"
+#include "hardware/E1Ctl.h"
+#include "hardware/HwTests.h"
+#include "hardware/spiCtrl.h"
+#include "monitoring/MonitoringCtl.h"
 #include "radio/RtpED137Factory.h"
 #include "radio/RtpLEMZFactory.h"
 #include "slots/EchoFactory.h"
@@ -17,9 +24,17 @@
 #include "slots/TrunkFactory.h"
 #include "slots/VoiceFactory.h"
 
-namespace test {
+namespace {
 
-inline void buildSlotFactories()
+// Nothing else names the trunk factories: this is what links them in from
+// the library.
+[[gnu::used]] SlotFactory* const trunkFactories[] = {e1TrunkFactories, briTrunkFactories};
+
+} // namespace
+
+namespace Startup {
+
+void buildSlotFactories()
 {
     MapFactory::instance();
     PstnFactory::instance();
@@ -37,4 +52,15 @@ inline void buildSlotFactories()
     HdlcSlotFactory::instance();
 }
 
-} // namespace test
+void bindControlServices(CtrlSrv::Server& server)
+{
+    server.Bind(&HeartBeatCtl::instance());
+    server.Bind(&Slots::instance());
+    server.Bind(&HwTests::instance());
+    server.Bind(&BusCtl::instance());
+    server.Bind(&E1Ctl::instance());
+    server.Bind(&spiCtrl::instance());
+    server.Bind(&MonitoringCtl::instance());
+}
+
+} // namespace Startup
