@@ -142,9 +142,10 @@ void E1Ctl::SendStatus()
         LGCP::Signal signal;
         ACP::TrunkStatus& ts = signal.set_trunkStatus();
         ts.set_trunk(trunk);
-        // Copied as the driver numbers it; a value outside the enumeration
-        // then fails to encode and is logged by the server.
-        ts.set_state(static_cast<ACP::TrunkState::NamedNumber>(status.state));
+        // Copied as the driver numbers it; a state the enumeration does not
+        // have would make the whole report unsendable, so it goes as unknown.
+        const bool known = status.state >= ACP::TrunkState::normal && status.state <= ACP::TrunkState::disabled;
+        ts.set_state(known ? static_cast<ACP::TrunkState::NamedNumber>(status.state) : ACP::TrunkState::unknown);
         ts.set_slips(status.slips);
         ts.set_lossBF(status.lossBF);
         ts.set_lossCarrier(status.lossCarrier);

@@ -108,6 +108,22 @@ TEST_F(E1CtlTest, GoldenStatusRecordAndAFailingTrunkThatDoesNotStopTheOthers)
     EXPECT_EQ(status[3].data, sent);
 }
 
+TEST_F(E1CtlTest, StateTheEnumerationLacksIsReportedUnknownWithItsCounters)
+{
+    Maintenance::TrunkStatusRecord status;
+    status.slips = 9;
+    status.state = 7;
+    sim_.maintenance().setStatus(1, status);
+    status.state = -1;
+    sim_.maintenance().setStatus(2, status);
+    controller_.connect();
+    EXPECT_EQ(controller_.signals(), (Strings{"trunk 0 normal slips 0 bf 0 carrier 0 ais 0 rai 0 e1",
+                                             "trunk 1 unknown slips 9 bf 0 carrier 0 ais 0 rai 0 e1",
+                                             "trunk 2 unknown slips 9 bf 0 carrier 0 ais 0 rai 0 e1",
+                                             "trunk 3 normal slips 0 bf 0 carrier 0 ais 0 rai 0 e1"}));
+    EXPECT_EQ(takeCerr(), "");
+}
+
 TEST_F(E1CtlTest, StatusPollEverySecondForTheLifeOfTheProcess)
 {
     sim_.failOpen(kMaintenance, ENOENT, 1);
