@@ -238,7 +238,7 @@ AbstractData* SEQUENCE::do_clone() const
 
 bool SEQUENCE::do_accept(Visitor& visitor)
 {
-    return visitor.visit(*this);
+    return visitor.do_visit(*this);
 }
 
 bool SEQUENCE::do_accept(ConstVisitor& visitor) const
