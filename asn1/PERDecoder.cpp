@@ -544,12 +544,18 @@ bool PERDecoder::do_visit(SEQUENCE& seq)
             return false;
         extension = decodeSingleBit();
     }
-    seq.optionalMap.resize(info->numOptional);
-    if (!decodeBitMap(seq.optionalMap.data(), info->numOptional))
+    const std::uint32_t optional = info->numOptional;
+    seq.optionalMap.resize(optional);
+    const unsigned char* present = seq.optionalMap.data();
+    if (!decodeBitMap(seq.optionalMap.data(), optional))
         return false;
-    for (std::uint32_t i = 0; i < info->numFields; ++i) {
-        const std::int32_t optionalNumber = info->fieldIds[i];
-        if (optionalNumber != -1 && !seq.hasOptionalField(optionalNumber))
+    const std::uint32_t numFields = info->numFields;
+    const std::int32_t* ids = info->fieldIds;
+    for (std::uint32_t i = 0; i < numFields; ++i) {
+        // Root optional numbers address the map just read (the extension
+        // map is empty).
+        const std::uint32_t n = static_cast<std::uint32_t>(ids[i]);
+        if (n != 0xFFFFFFFFu && (n >= optional || (present[n >> 3] & (0x80u >> (n & 7))) == 0))
             continue;
         AbstractData* field = seq.fields[i];
         if (field == nullptr) {

@@ -135,9 +135,14 @@ SEQUENCE::SEQUENCE(const InfoType* info)
     : AbstractData(info), fields(info->numFields + info->knownExtensions)
 {
     optionalMap.resize(info->numOptional);
-    for (std::uint32_t i = 0; i < info->numFields; ++i) {
-        if (info->fieldIds[i] < 0)
-            fields.reset(i, createFrom(info->fieldInfos[i]));
+    // Every slot is null yet.
+    AbstractData** table = fields.table();
+    const std::uint32_t numFields = info->numFields;
+    const std::int32_t* ids = info->fieldIds;
+    const AbstractData::InfoType* const* infos = info->fieldInfos;
+    for (std::uint32_t i = 0; i < numFields; ++i) {
+        if (ids[i] < 0)
+            table[i] = createFrom(infos[i]);
     }
     if (info->extensionPresence != nullptr) {
         extensionMap.resize(info->knownExtensions);
