@@ -248,21 +248,32 @@ bool PERDecoder::do_visit(INTEGER& value)
 bool PERDecoder::decodeWholeNumber(INTEGER& value, ConstraintType type)
 {
     byteAlign();
+    // Mostly a short length and the number within the input.
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(beginPosition);
+    if (beginPosition >= endPosition || p[0] - 1u >= 4 || endPosition - beginPosition <= p[0])
+        return decodeLongNumber(value, type);
+    const std::uint32_t octets = p[0];
+    std::uint32_t v = p[1];
+    for (std::uint32_t i = 2; i <= octets; ++i)
+        v = (v << 8) | p[i];
+    beginPosition += 1 + octets;
+    return setWholeNumber(value, type, octets, v);
+}
+
+// decodeWholeNumber in every other case.
+bool PERDecoder::decodeLongNumber(INTEGER& value, ConstraintType type)
+{
     std::uint32_t octets = 0;
     std::uint32_t v = 0;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(beginPosition);
-    if (beginPosition < endPosition && p[0] - 1u < 4 && endPosition - beginPosition > p[0]) {
-        // Mostly a short length and the number within the input.
-        octets = p[0];
-        for (std::uint32_t i = 1; i <= octets; ++i)
-            v = (v << 8) | p[i];
-        beginPosition += 1 + octets;
-    } else {
-        if (decodeLength(0, NoUpperLimit, octets) != 0 || octets > 4)
-            return false;
-        if (octets > 0 && !decodeMultiBit(octets * 8, v))
-            return false;
-    }
+    if (decodeLength(0, NoUpperLimit, octets) != 0 || octets > 4)
+        return false;
+    if (octets > 0 && !decodeMultiBit(octets * 8, v))
+        return false;
+    return setWholeNumber(value, type, octets, v);
+}
+
+bool PERDecoder::setWholeNumber(INTEGER& value, ConstraintType type, std::uint32_t octets, std::uint32_t v)
+{
     if (octets > 0) {
         // A PartiallyConstrained value is the number itself; the others carry a sign.
         const unsigned bits = octets * 8;

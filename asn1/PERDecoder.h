@@ -151,6 +151,8 @@ private:
     // An INTEGER coded with its length: unconstrained, partly constrained
     // or beyond its extensible range.
     bool decodeWholeNumber(INTEGER& value, ConstraintType type);
+    bool decodeLongNumber(INTEGER& value, ConstraintType type);
+    bool setWholeNumber(INTEGER& value, ConstraintType type, std::uint32_t octets, std::uint32_t v);
     // The index and open type length of an extension alternative.
     bool decodeExtensionIndex(const CHOICE& choice, std::uint32_t& id, memento_type& memento);
     bool decodeExtensionAlternative(CHOICE& value, const char* end);
