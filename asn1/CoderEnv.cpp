@@ -113,9 +113,4 @@ bool encode(const AbstractData& value, CoderEnv* env, OctetInserter out)
     }
 }
 
-bool decode(const char* begin, const char* end, CoderEnv* env, AbstractData& value, bool defer)
-{
-    return env != nullptr && env->decode(begin, end, value, defer);
-}
-
 } // namespace ASN1

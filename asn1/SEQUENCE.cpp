@@ -101,10 +101,11 @@ SEQUENCE::FieldVector& SEQUENCE::FieldVector::operator=(const FieldVector& other
 SEQUENCE::FieldVector::~FieldVector()
 {
     AbstractData** values = table();
-    for (std::size_t i = 0; i < size_; ++i)
+    const std::size_t count = size_;
+    for (std::size_t i = 0; i < count; ++i)
         delete values[i];
-    if (size_ > InlineFields)
-        Recycler::release(storage_.heap_, size_ * sizeof(AbstractData*));
+    if (count > InlineFields)
+        Recycler::release(values, count * sizeof(AbstractData*));
 }
 
 void SEQUENCE::FieldVector::swap(FieldVector& other)
