@@ -9,18 +9,6 @@
 
 namespace ASN1 {
 
-// Out of line: every value class of every module has a create, a clone and
-// a deleting destructor that call these.
-void* AbstractData::operator new(std::size_t size)
-{
-    return Recycler::allocate(size);
-}
-
-void AbstractData::operator delete(void* block, std::size_t size) noexcept
-{
-    Recycler::release(block, size);
-}
-
 int lexicographic_compare_bytes(const char* a, const char* aEnd, const char* b, const char* bEnd)
 {
     for (; a != aEnd && b != bEnd; ++a, ++b) {

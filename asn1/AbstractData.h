@@ -61,9 +61,11 @@ public:
     virtual ~AbstractData() = default;
 
     // Values are built and destroyed for every message: their storage is
-    // recycled (Recycler) rather than returned to the heap each time.
-    static void* operator new(std::size_t size);
-    static void operator delete(void* block, std::size_t size) noexcept;
+    // recycled (Recycler) rather than returned to the heap each time. Inline:
+    // each class's size is a constant, so its create and destructor pick
+    // their free list directly.
+    static void* operator new(std::size_t size) { return Recycler::allocate(size); }
+    static void operator delete(void* block, std::size_t size) noexcept { Recycler::release(block, size); }
 
     const InfoType* info() const { return info_; }
 

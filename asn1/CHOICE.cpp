@@ -24,11 +24,6 @@ CHOICE& CHOICE::operator=(const CHOICE& other)
     return *this;
 }
 
-CHOICE::~CHOICE()
-{
-    delete choice;
-}
-
 AbstractData* CHOICE::create(const AbstractData::InfoType* info)
 {
     return new CHOICE(static_cast<const InfoType*>(info));

@@ -25,7 +25,7 @@ public:
     CHOICE(const CHOICE& other);
     // Clones the other's value and copies its selection; the descriptor stays.
     CHOICE& operator=(const CHOICE& other);
-    ~CHOICE() override;
+    ~CHOICE() override { delete choice; }
     static AbstractData* create(const AbstractData::InfoType* info);
 
     const InfoType* info() const { return static_cast<const InfoType*>(AbstractData::info()); }

@@ -63,19 +63,32 @@ bool CoderEnv::encodeAVN(const AbstractData& value, OctetInserter out)
     return true;
 }
 
+namespace {
+
+bool decodeAVN(const char* begin, const char* end, AbstractData& value)
+{
+    std::istringstream text(std::string(begin, end));
+    AVNDecoder parser(text);
+    return value.accept(parser);
+}
+
+bool decodeBER(const char* begin, const char* end, AbstractData& value, CoderEnv* env)
+{
+    BERDecoder decoder(begin, end, env);
+    return value.accept(decoder);
+}
+
+} // namespace
+
 bool CoderEnv::decode(const char* begin, const char* end, AbstractData& value, bool defer)
 {
-    if (encodingRule == avn_encoding) {
-        std::istringstream text(std::string(begin, end));
-        AVNDecoder parser(text);
-        return value.accept(parser);
-    }
-    if (encodingRule == ber_encoding) {
-        BERDecoder decoder(begin, end, defer ? nullptr : this);
-        return value.accept(decoder);
-    }
-    if (encodingRule != per_encoding)
+    if (encodingRule != per_encoding) {
+        if (encodingRule == avn_encoding)
+            return decodeAVN(begin, end, value);
+        if (encodingRule == ber_encoding)
+            return decodeBER(begin, end, value, defer ? nullptr : this);
         return false;
+    }
     PERDecoder decoder(begin, end, defer ? nullptr : this);
     if (value.accept(decoder))
         return true;
@@ -98,11 +111,6 @@ bool encode(const AbstractData& value, CoderEnv* env, OctetInserter out)
     default:
         return false;
     }
-}
-
-bool decode(const char* begin, const char* end, CoderEnv* env, AbstractData& value, bool defer)
-{
-    return env != nullptr && env->decode(begin, end, value, defer);
 }
 
 } // namespace ASN1

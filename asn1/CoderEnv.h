@@ -61,6 +61,9 @@ public:
 // Rule 2 (aligned PER) for every message of the gateway; rule 0 writes and
 // reads value notation, rule 1 BER; any other rule fails with out unchanged.
 bool encode(const AbstractData& value, CoderEnv* env, OctetInserter out);
-bool decode(const char* begin, const char* end, CoderEnv* env, AbstractData& value, bool defer);
+inline bool decode(const char* begin, const char* end, CoderEnv* env, AbstractData& value, bool defer)
+{
+    return env != nullptr && env->decode(begin, end, value, defer);
+}
 
 } // namespace ASN1

@@ -114,14 +114,15 @@ int PERDecoder::decodeNumber(std::uint32_t lb, std::uint32_t ub, std::uint32_t& 
     if (range != 0 && range <= 255) {
         if (!decodeMultiBit(CountBits(range), value))
             return -1;
-    } else if (range == 256) {
-        byteAlign();
-        if (!decodeMultiBit(8, value))
-            return -1;
     } else if (range != 0 && range <= 65536) {
+        // One or two aligned octets.
         byteAlign();
-        if (!decodeMultiBit(16, value))
+        const unsigned octets = range == 256 ? 1 : 2;
+        if (endPosition - beginPosition < static_cast<std::ptrdiff_t>(octets))
             return -1;
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(beginPosition);
+        value = octets == 1 ? p[0] : (static_cast<std::uint32_t>(p[0]) << 8) | p[1];
+        beginPosition += octets;
     } else {
         const unsigned maxOctets = (CountBits(range) + 7) / 8;
         std::uint32_t octets = 0;
@@ -228,27 +229,52 @@ bool PERDecoder::do_visit(BOOLEAN& value)
 bool PERDecoder::do_visit(INTEGER& value)
 {
     const ConstraintType type = value.getConstraintType();
-    bool extension = false;
     if (type == ExtendableConstraint) {
         if (atEnd())
             return false;
-        extension = decodeSingleBit();
+        if (decodeSingleBit())
+            return decodeWholeNumber(value, type);
+    } else if (type != FixedConstraint) {
+        return decodeWholeNumber(value, type);
     }
-    if (type == FixedConstraint || (type == ExtendableConstraint && !extension)) {
-        std::uint32_t v = 0;
-        if (decodeUnsigned(static_cast<std::uint32_t>(value.getLowerLimit()), value.getUpperLimit(), v) != 0)
-            return false;
-        value.setUnsignedValue(v);
-        return true;
-    }
-    // X.691 10.8: length and two's complement octets.
+    std::uint32_t v = 0;
+    if (decodeUnsigned(static_cast<std::uint32_t>(value.getLowerLimit()), value.getUpperLimit(), v) != 0)
+        return false;
+    value.setUnsignedValue(v);
+    return true;
+}
+
+// X.691 10.8: length and two's complement octets.
+bool PERDecoder::decodeWholeNumber(INTEGER& value, ConstraintType type)
+{
+    byteAlign();
+    // Mostly a short length and the number within the input.
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(beginPosition);
+    if (beginPosition >= endPosition || p[0] - 1u >= 4 || endPosition - beginPosition <= p[0])
+        return decodeLongNumber(value, type);
+    const std::uint32_t octets = p[0];
+    std::uint32_t v = p[1];
+    for (std::uint32_t i = 2; i <= octets; ++i)
+        v = (v << 8) | p[i];
+    beginPosition += 1 + octets;
+    return setWholeNumber(value, type, octets, v);
+}
+
+// decodeWholeNumber in every other case.
+bool PERDecoder::decodeLongNumber(INTEGER& value, ConstraintType type)
+{
     std::uint32_t octets = 0;
+    std::uint32_t v = 0;
     if (decodeLength(0, NoUpperLimit, octets) != 0 || octets > 4)
         return false;
-    std::uint32_t v = 0;
+    if (octets > 0 && !decodeMultiBit(octets * 8, v))
+        return false;
+    return setWholeNumber(value, type, octets, v);
+}
+
+bool PERDecoder::setWholeNumber(INTEGER& value, ConstraintType type, std::uint32_t octets, std::uint32_t v)
+{
     if (octets > 0) {
-        if (!decodeMultiBit(octets * 8, v))
-            return false;
         // A PartiallyConstrained value is the number itself; the others carry a sign.
         const unsigned bits = octets * 8;
         if (type != PartiallyConstrained && bits < 32 && (v >> (bits - 1)) != 0)
@@ -405,17 +431,8 @@ bool PERDecoder::decodeChoicePreamle(CHOICE& choice, memento_type& memento)
     const CHOICE::InfoType* info = choice.info();
     std::uint32_t id = 0;
     if (info->extendable && decodeSingleBit()) {
-        std::uint32_t index = 0;
-        std::uint32_t length = 0;
-        if (!decodeSmallUnsigned(index) || decodeLength(0, NoUpperLimit, length) != 0)
+        if (!decodeExtensionIndex(choice, id, memento))
             return false;
-        // The open type must lie within the input.
-        if (length > static_cast<std::size_t>(endPosition - beginPosition))
-            return false;
-        id = info->numChoices + index;
-        if (id < index)
-            id = info->totalChoices;    // wrapped past 32 bits: no alternative either
-        memento.position = beginPosition + length;
     } else if (info->numChoices > 1) {
         if (decodeUnsigned(0, info->numChoices - 1, id) != 0)
             return false;
@@ -429,22 +446,47 @@ bool PERDecoder::decodeChoicePreamle(CHOICE& choice, memento_type& memento)
     return choice.createSelection();
 }
 
+bool PERDecoder::decodeExtensionIndex(const CHOICE& choice, std::uint32_t& id, memento_type& memento)
+{
+    const CHOICE::InfoType& info = *choice.info();
+    std::uint32_t index = 0;
+    std::uint32_t length = 0;
+    if (!decodeSmallUnsigned(index) || decodeLength(0, NoUpperLimit, length) != 0)
+        return false;
+    // The open type must lie within the input.
+    if (length > static_cast<std::size_t>(endPosition - beginPosition))
+        return false;
+    id = info.numChoices + index;
+    if (id < index)
+        id = info.totalChoices;    // wrapped past 32 bits: no alternative either
+    memento.position = beginPosition + length;
+    return true;
+}
+
 bool PERDecoder::do_visit(CHOICE& value)
 {
     memento_type memento;
     if (!decodeChoicePreamle(value, memento))
         return false;
+    if (memento.position != nullptr)
+        return decodeExtensionAlternative(value, memento.position);
+    if (value.choice->accept(*this))
+        return true;
+    noteFailure(value.getSelectionName());
+    return false;
+}
+
+// An extension alternative is decoded within its open type's length.
+bool PERDecoder::decodeExtensionAlternative(CHOICE& value, const char* end)
+{
     bool ok;
-    if (memento.position == nullptr) {
-        ok = value.choice->accept(*this);
-    } else {
-        EndGuard guard(endPosition, memento.position);
+    {
+        EndGuard guard(endPosition, end);
         ok = value.choice->accept(*this);
     }
     if (!ok)
         noteFailure(value.getSelectionName());
-    if (memento.position != nullptr)
-        setPosition(memento.position);
+    setPosition(end);
     return ok;
 }
 
@@ -502,65 +544,97 @@ bool PERDecoder::do_visit(TypeConstrainedOpenData& value)
 
 // ---- SEQUENCE ----
 
-Visitor::VisitSeqResult PERDecoder::preVisitExtensionRoots(SEQUENCE& seq)
+bool PERDecoder::do_visit(SEQUENCE& seq)
 {
+    const SEQUENCE::InfoType* info = seq.info();
     // A reused value must not keep the extensions of an earlier decode.
     seq.extensionMap.resize(0);
     bool extension = false;
-    if (seq.extendable()) {
+    if (info->extendable) {
         if (atEnd())
-            return FAIL;
+            return false;
         extension = decodeSingleBit();
     }
-    const std::uint32_t optional = seq.info()->numOptional;
+    const std::uint32_t optional = info->numOptional;
     seq.optionalMap.resize(optional);
+    const unsigned char* present = seq.optionalMap.data();
     if (!decodeBitMap(seq.optionalMap.data(), optional))
-        return FAIL;
-    return extension ? CONTINUE : NO_EXTENSION;
+        return false;
+    const std::uint32_t numFields = info->numFields;
+    const std::int32_t* ids = info->fieldIds;
+    for (std::uint32_t i = 0; i < numFields; ++i) {
+        // Root optional numbers address the map just read (the extension
+        // map is empty).
+        const std::uint32_t n = static_cast<std::uint32_t>(ids[i]);
+        if (n != 0xFFFFFFFFu && (n >= optional || (present[n >> 3] & (0x80u >> (n & 7))) == 0))
+            continue;
+        AbstractData* field = seq.fields[i];
+        if (field == nullptr) {
+            const AbstractData::InfoType* fieldInfo = info->fieldInfos[i];
+            if (fieldInfo == nullptr)
+                return false;
+            field = fieldInfo->create(fieldInfo);
+            seq.fields.reset(i, field);
+        }
+        if (!field->accept(*this)) {
+            noteFailure(info->fieldNames[i]);
+            return false;
+        }
+    }
+    return !extension || decodeExtensions(seq);
 }
 
-Visitor::VisitSeqResult PERDecoder::visitExtensionRoot(SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber)
+bool PERDecoder::decodeExtensions(SEQUENCE& seq)
 {
-    if (optionalNumber != -1 && !seq.hasOptionalField(optionalNumber))
-        return CONTINUE;
-    if (seq.fields[fieldIndex] == nullptr) {
-        const AbstractData::InfoType* info = seq.info()->fieldInfos[fieldIndex];
-        if (info == nullptr)
-            return FAIL;
-        seq.fields.reset(fieldIndex, info->create(info));
-    }
-    if (!seq.fields[fieldIndex]->accept(*this)) {
-        noteFailure(seq.fieldName(fieldIndex));
-        return FAIL;
-    }
-    return CONTINUE;
-}
-
-Visitor::VisitSeqResult PERDecoder::preVisitExtensions(SEQUENCE& seq)
-{
+    const SEQUENCE::InfoType* info = seq.info();
     std::uint32_t n = 0;
     // The map holds n + 1 bits; n itself is compared, so that it cannot wrap.
     if (!decodeSmallUnsigned(n) || n >= MaximumArraySize)
-        return FAIL;
+        return false;
     seq.extensionMap.resize(n + 1);
-    return decodeBitMap(seq.extensionMap.data(), n + 1) ? CONTINUE : FAIL;
+    if (!decodeBitMap(seq.extensionMap.data(), n + 1))
+        return false;
+    // Extension optional numbers continue from the OPTIONAL root fields.
+    std::int32_t optionalNumber = static_cast<std::int32_t>(info->numOptional);
+    for (std::uint32_t i = info->numFields; i > 0; --i) {
+        if (info->fieldIds[i - 1] >= 0) {
+            optionalNumber = std::max(optionalNumber, info->fieldIds[i - 1] + 1);
+            break;
+        }
+    }
+    for (std::uint32_t k = 0; k < info->knownExtensions; ++k, ++optionalNumber) {
+        if (!decodeKnownExtension(seq, info->numFields + k, optionalNumber))
+            return false;
+    }
+    // Unknown additions are skipped.
+    for (std::uint32_t k = info->knownExtensions; k < seq.extensionMap.size(); ++k) {
+        if (!seq.extensionMap[k])
+            continue;
+        std::uint32_t count = 0;
+        if (decodeLength(0, NoUpperLimit, count) != 0)
+            return false;
+        if (count > static_cast<std::size_t>(endPosition - beginPosition))
+            return false;
+        setPosition(beginPosition + count);
+    }
+    return true;
 }
 
-Visitor::VisitSeqResult PERDecoder::visitKnownExtension(SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber)
+bool PERDecoder::decodeKnownExtension(SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber)
 {
     if (!seq.hasOptionalField(optionalNumber))
-        return CONTINUE;
+        return true;
     std::uint32_t count = 0;
     if (decodeLength(0, NoUpperLimit, count) != 0)
-        return FAIL;
+        return false;
     if (count > static_cast<std::size_t>(endPosition - beginPosition))
-        return FAIL;
+        return false;
     const char* end = beginPosition + count;
     if (seq.fields[fieldIndex] == nullptr) {
         const AbstractData::InfoType* info = seq.info()->fieldInfos[fieldIndex];
         if (info == nullptr) {
             setPosition(end);
-            return CONTINUE;
+            return true;
         }
         seq.fields.reset(fieldIndex, info->create(info));
     }
@@ -572,22 +646,7 @@ Visitor::VisitSeqResult PERDecoder::visitKnownExtension(SEQUENCE& seq, std::size
     if (!ok)
         noteFailure(seq.fieldName(fieldIndex));
     setPosition(end);
-    return ok ? CONTINUE : FAIL;
-}
-
-bool PERDecoder::visitUnknownExtensions(SEQUENCE& seq)
-{
-    for (std::uint32_t k = seq.info()->knownExtensions; k < seq.extensionMap.size(); ++k) {
-        if (!seq.extensionMap[k])
-            continue;
-        std::uint32_t count = 0;
-        if (decodeLength(0, NoUpperLimit, count) != 0)
-            return false;
-        if (count > static_cast<std::size_t>(endPosition - beginPosition))
-            return false;
-        setPosition(beginPosition + count);
-    }
-    return true;
+    return ok;
 }
 
 } // namespace ASN1

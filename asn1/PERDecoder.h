@@ -80,6 +80,20 @@ public:
                 }
                 return 0;
             }
+        } else if (span - 255 < 65281 && beginPosition < endPosition) {
+            // A range of 256 to 65536 is one or two aligned octets.
+            const char* p = bitOffset == 8 ? beginPosition : beginPosition + 1;
+            const std::ptrdiff_t octets = span == 255 ? 1 : 2;
+            if (endPosition - p >= octets) {
+                const std::uint32_t first = static_cast<unsigned char>(p[0]);
+                const std::uint32_t value = octets == 1 ? first : first << 8 | static_cast<unsigned char>(p[1]);
+                if (value <= span) {
+                    beginPosition = p + octets;
+                    bitOffset = 8;
+                    out = lb + value;
+                    return 0;
+                }
+            }
         }
         return decodeNumber(lb, ub, out);
     }
@@ -120,11 +134,7 @@ public:
     bool do_visit(TypeConstrainedOpenData& value) override;
     bool do_visit(GeneralizedTime& value) override;
 
-    VisitSeqResult preVisitExtensionRoots(SEQUENCE& seq) override;
-    VisitSeqResult visitExtensionRoot(SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber) override;
-    VisitSeqResult preVisitExtensions(SEQUENCE& seq) override;
-    VisitSeqResult visitKnownExtension(SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber) override;
-    bool visitUnknownExtensions(SEQUENCE& seq) override;
+    bool do_visit(SEQUENCE& seq) override;
 
     // Where a failed decode stopped: the bit offset from the start of the
     // input and the field and alternative names leading to the failing value
@@ -138,6 +148,17 @@ private:
     bool decodeLongBitMap(unsigned char* bits, std::uint32_t m);
     // decodeUnsigned in every other case.
     int decodeNumber(std::uint32_t lb, std::uint32_t ub, std::uint32_t& out);
+    // An INTEGER coded with its length: unconstrained, partly constrained
+    // or beyond its extensible range.
+    bool decodeWholeNumber(INTEGER& value, ConstraintType type);
+    bool decodeLongNumber(INTEGER& value, ConstraintType type);
+    bool setWholeNumber(INTEGER& value, ConstraintType type, std::uint32_t octets, std::uint32_t v);
+    // The index and open type length of an extension alternative.
+    bool decodeExtensionIndex(const CHOICE& choice, std::uint32_t& id, memento_type& memento);
+    bool decodeExtensionAlternative(CHOICE& value, const char* end);
+    // The extension additions of a SEQUENCE whose extension bit is set.
+    bool decodeExtensions(SEQUENCE& seq);
+    bool decodeKnownExtension(SEQUENCE& seq, std::size_t fieldIndex, std::int32_t optionalNumber);
     // Records the stop position once and the name of a component the failure
     // passed through on its way out.
     void noteFailure(const char* name);

@@ -10,7 +10,7 @@ namespace ASN1 {
 namespace Recycler {
 namespace Detail {
 
-FreeList lists[Classes];
+Stack stacks[Classes];
 
 void* allocateNew(std::size_t size)
 {
@@ -23,14 +23,12 @@ void releaseOld(void* block) noexcept
 }
 
 #if defined(__SANITIZE_ADDRESS__)
-// The link stays readable: the leak checker follows it.
-void poison(Block* block, std::size_t c) noexcept
+void poison(void* block, std::size_t c) noexcept
 {
-    ASAN_POISON_MEMORY_REGION(&block->first, sizeof block->first);
-    ASAN_POISON_MEMORY_REGION(block + 1, (c + 1) * Grain - sizeof(Block));
+    ASAN_POISON_MEMORY_REGION(block, (c + 1) * Grain);
 }
 
-void unpoison(Block* block, std::size_t c) noexcept
+void unpoison(void* block, std::size_t c) noexcept
 {
     ASAN_UNPOISON_MEMORY_REGION(block, (c + 1) * Grain);
 }

@@ -101,10 +101,11 @@ SEQUENCE::FieldVector& SEQUENCE::FieldVector::operator=(const FieldVector& other
 SEQUENCE::FieldVector::~FieldVector()
 {
     AbstractData** values = table();
-    for (std::size_t i = 0; i < size_; ++i)
+    const std::size_t count = size_;
+    for (std::size_t i = 0; i < count; ++i)
         delete values[i];
-    if (size_ > InlineFields)
-        Recycler::release(storage_.heap_, size_ * sizeof(AbstractData*));
+    if (count > InlineFields)
+        Recycler::release(values, count * sizeof(AbstractData*));
 }
 
 void SEQUENCE::FieldVector::swap(FieldVector& other)
@@ -135,9 +136,14 @@ SEQUENCE::SEQUENCE(const InfoType* info)
     : AbstractData(info), fields(info->numFields + info->knownExtensions)
 {
     optionalMap.resize(info->numOptional);
-    for (std::uint32_t i = 0; i < info->numFields; ++i) {
-        if (info->fieldIds[i] < 0)
-            fields.reset(i, createFrom(info->fieldInfos[i]));
+    // Every slot is null yet.
+    AbstractData** table = fields.table();
+    const std::uint32_t numFields = info->numFields;
+    const std::int32_t* ids = info->fieldIds;
+    const AbstractData::InfoType* const* infos = info->fieldInfos;
+    for (std::uint32_t i = 0; i < numFields; ++i) {
+        if (ids[i] < 0)
+            table[i] = createFrom(infos[i]);
     }
     if (info->extensionPresence != nullptr) {
         extensionMap.resize(info->knownExtensions);
@@ -238,7 +244,7 @@ AbstractData* SEQUENCE::do_clone() const
 
 bool SEQUENCE::do_accept(Visitor& visitor)
 {
-    return visitor.visit(*this);
+    return visitor.do_visit(*this);
 }
 
 bool SEQUENCE::do_accept(ConstVisitor& visitor) const

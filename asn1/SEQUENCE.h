@@ -97,6 +97,7 @@ public:
         AbstractData* release(std::size_t i);
 
     private:
+        friend class SEQUENCE;
         static constexpr std::size_t InlineFields = 4;
         AbstractData** table() { return size_ <= InlineFields ? storage_.inline_ : storage_.heap_; }
         AbstractData* const* table() const { return size_ <= InlineFields ? storage_.inline_ : storage_.heap_; }

@@ -6,7 +6,7 @@ namespace ASN1 {
 
 // ---- Visitor ----
 
-bool Visitor::visit(SEQUENCE& seq)
+bool Visitor::do_visit(SEQUENCE& seq)
 {
     const VisitSeqResult roots = preVisitExtensionRoots(seq);
     if (roots < NO_EXTENSION)

@@ -39,8 +39,11 @@ public:
     virtual ~Visitor() = default;
 
     bool visit(AbstractData& value) { return value.do_accept(*this); }
-    // The SEQUENCE traversal: body of SEQUENCE::do_accept(Visitor&).
-    bool visit(SEQUENCE& seq);
+    bool visit(SEQUENCE& seq) { return do_visit(seq); }
+
+    // SEQUENCE::do_accept(Visitor&): by default the traversal over the hooks
+    // below; a visitor may take the whole SEQUENCE itself.
+    virtual bool do_visit(SEQUENCE& seq);
 
     virtual bool do_visit(Null& value) = 0;
     virtual bool do_visit(BOOLEAN& value) = 0;
