@@ -10,7 +10,9 @@
 class SnmpAgentInstance
 {
 public:
-    enum MonitoringAddressType
+    // A number that names no row is taken as it is: the fixed underlying
+    // type holds any such value.
+    enum MonitoringAddressType : int
     {
         lemzgw = 1,
         mesk = 2,

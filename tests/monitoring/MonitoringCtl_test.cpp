@@ -85,3 +85,14 @@ TEST_F(MonitoringLink, DisplayIsAnsweredSuccessAndOthersPassOn)
     query.set_query();
     EXPECT_FALSE(monitoring.OnCommand(query));
 }
+
+TEST(MonitoringConfig, NumberOutsideTheRowsIsKeptAsItIs)
+{
+    IniFile::File file;
+    parse(file, "[snmpagent]\nhost=10.0.0.1\nname=100\n[snmpagent]\nhost=10.0.0.2\nname=-1\n");
+    MonitoringCtl monitoring;
+    monitoring.Configure(file);
+    ASSERT_EQ(monitoring.GetAgents().size(), 2u);
+    EXPECT_EQ(monitoring.GetAgents()[0]->GetType(), 100);
+    EXPECT_EQ(monitoring.GetAgents()[1]->GetType(), -1);
+}
