@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include "protocol/ControlPeers.h"
 #include "protocol/TPKTTracer.h"
 #include "runtime/INet4Addr.h"
+#include "runtime/Mux.h"
 
 using looptest::Capture;
 using looptest::frame;
@@ -186,6 +188,50 @@ TEST_F(Tracer, ClosedClientsAreForgotten)
     a->close();
     ASSERT_TRUE(runUntil([&] { return tracer.GetClientCount() == 0; }));
     tracer.Send("x", 1);   // nobody left
+}
+
+namespace {
+
+unsigned readyTurns = 0;
+
+int countReadyTurns(pollfd* fds, nfds_t count, int timeout)
+{
+    const int ready = looptest::cappedPoll(fds, count, timeout);
+    if (ready > 0)
+        ++readyTurns;
+    return ready;
+}
+
+} // namespace
+
+TEST_F(Tracer, OutOfDescriptorsPausesAcceptingInsteadOfSpinning)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers need descriptors of their own";
+#endif
+    Peer pending(looptest::connectLoopback(port));
+
+    // No descriptor left for the accept: the connection stays pending and
+    // the listening socket readable.
+    rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowest_free = ::dup(0);
+    ASSERT_GE(lowest_free, 0);
+    ::close(lowest_free);
+    rlimit limit = saved;
+    limit.rlim_cur = static_cast<rlim_t>(lowest_free);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    readyTurns = 0;
+    runUntil([] { return false; }, 200, countReadyTurns);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(readyTurns, 1u);
+    EXPECT_EQ(tracer.GetClientCount(), 0u);
+
+    // A second later the tracer looks again and takes it.
+    Mux::mux_settimeofday();
+    looptest::advance(TPKTTracer::accept_retry_ms);
+    EXPECT_TRUE(runUntil([&] { return tracer.GetClientCount() == 1; }));
+    Mux::g_tv_time = {0, 0};
 }
 
 TEST(TracerListen, PortInUseFails)
