@@ -92,10 +92,11 @@ void TPKTTracer::OnDataEvent(int fd, short events)
     current = FindConnection(fd);
     if (current == clients.end())
         return;
-    if ((events & (POLLERR | POLLHUP)) != 0)
-        CloseConnection(current);
-    else if ((events & POLLIN) != 0)
+    // What the client sent before it went away is delivered first.
+    if ((events & POLLIN) != 0)
         ReadFrames(**current);
+    if (current != clients.end() && (events & (POLLERR | POLLHUP)) != 0)
+        CloseConnection(current);
     current = clients.end();
     closed.reset();
 }

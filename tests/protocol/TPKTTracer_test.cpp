@@ -182,6 +182,19 @@ TEST_F(Tracer, ClientThatCannotKeepUpIsDroppedWithoutDisturbingTheOthers)
     EXPECT_TRUE(closed(*slow));
 }
 
+TEST_F(Tracer, FrameSentRightBeforeAResetIsStillDelivered)
+{
+    auto a = client();
+    a->send(frame("last"));
+    // Closing with linger 0 resets the connection: the tracer sees the
+    // frame and the reset in the same turn.
+    const linger reset = {1, 0};
+    ASSERT_EQ(::setsockopt(a->fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
+    a->close();
+    ASSERT_TRUE(runUntil([&] { return tracer.GetClientCount() == 0; }));
+    EXPECT_EQ(receiver.frames, std::vector<std::string>{"last"});
+}
+
 TEST_F(Tracer, ClosedClientsAreForgotten)
 {
     auto a = client();
