@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -226,17 +225,11 @@ TEST_F(Tracer, OutOfDescriptorsPausesAcceptingInsteadOfSpinning)
 
     // No descriptor left for the accept: the connection stays pending and
     // the listening socket readable.
-    rlimit saved;
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    const int lowest_free = ::dup(0);
-    ASSERT_GE(lowest_free, 0);
-    ::close(lowest_free);
-    rlimit limit = saved;
-    limit.rlim_cur = static_cast<rlim_t>(lowest_free);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    looptest::NoFreeDescriptor limit;
+    ASSERT_TRUE(limit.lowered);
     readyTurns = 0;
     runUntil([] { return false; }, 200, countReadyTurns);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    ASSERT_TRUE(limit.restore());
     EXPECT_EQ(readyTurns, 1u);
     EXPECT_EQ(tracer.GetClientCount(), 0u);
 
