@@ -44,8 +44,15 @@ void TPKTTracer::OnEvent(int fd, short events)
     for (;;) {
         INet4::Addr peer;
         const Fd accepted = Control::AcceptConnection(fd, peer);
-        if (!accepted)
+        if (!accepted) {
+            // Out of descriptors the connection stays pending and the socket
+            // readable: stop watching it for a while instead of spinning.
+            if (Control::AcceptMustPause(false)) {
+                listen_event.setEvents(0);
+                accept_timer.set(accept_retry_ms, &TPKTTracer::OnAcceptRetry, this);
+            }
             break;
+        }
         std::clog << "ACP connection open from " << peer << std::endl;
         if (!accepted.NonBlock())
             continue;
@@ -55,6 +62,11 @@ void TPKTTracer::OnEvent(int fd, short events)
         const int key = c->event.getFd();
         by_fd[key] = clients.insert(clients.end(), std::move(c));
     }
+}
+
+void TPKTTracer::OnAcceptRetry(Timer*)
+{
+    listen_event.setEvents(POLLIN);
 }
 
 TPKTTracer::Position TPKTTracer::FindConnection(int fd)
@@ -80,10 +92,11 @@ void TPKTTracer::OnDataEvent(int fd, short events)
     current = FindConnection(fd);
     if (current == clients.end())
         return;
-    if ((events & (POLLERR | POLLHUP)) != 0)
-        CloseConnection(current);
-    else if ((events & POLLIN) != 0)
+    // What the client sent before it went away is delivered first.
+    if ((events & POLLIN) != 0)
         ReadFrames(**current);
+    if (current != clients.end() && (events & (POLLERR | POLLHUP)) != 0)
+        CloseConnection(current);
     current = clients.end();
     closed.reset();
 }

@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 #include "runtime/Event.h"
+#include "runtime/Timer.h"
 
 class TPKTTracer
 {
@@ -34,6 +35,8 @@ public:
     static const unsigned buffer_size = 512;
     // The 16-bit length counts the header.
     static const unsigned max_block = 0xFFFF - header_size;
+    // Pause of the listening after an accept failed for want of descriptors.
+    static const unsigned accept_retry_ms = 1000;
 
     struct Connection
     {
@@ -76,9 +79,11 @@ public:
 private:
     void SendTo(Position position, const msghdr& message, unsigned total);
     void ReadFrames(Connection& c);
+    void OnAcceptRetry(Timer*);
 
     Receiver* receiver = nullptr;
     Event listen_event;
+    Timer accept_timer;
     Clients clients;
     // The client being handled, else the end of the list.
     Position current;

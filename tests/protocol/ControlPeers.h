@@ -3,6 +3,7 @@
 // user and a plain socket end that sends and collects bytes.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -40,6 +41,35 @@ struct User : Control::Notify
 
     Control::Service& service;
     std::vector<std::string> events, messages;
+};
+
+// Lowers the soft descriptor limit to the lowest free descriptor, so that
+// the next descriptor asked for fails with EMFILE, until restore() or the end
+// of the scope.
+struct NoFreeDescriptor
+{
+    NoFreeDescriptor()
+    {
+        const int lowest_free = ::dup(0);
+        if (lowest_free < 0 || ::close(lowest_free) != 0 || ::getrlimit(RLIMIT_NOFILE, &saved) != 0)
+            return;
+        rlimit limit = saved;
+        limit.rlim_cur = static_cast<rlim_t>(lowest_free);
+        lowered = ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+    }
+    NoFreeDescriptor(const NoFreeDescriptor&) = delete;
+    NoFreeDescriptor& operator=(const NoFreeDescriptor&) = delete;
+    ~NoFreeDescriptor() { restore(); }
+    // True once the limit is back.
+    bool restore()
+    {
+        if (lowered && ::setrlimit(RLIMIT_NOFILE, &saved) == 0)
+            lowered = false;
+        return !lowered;
+    }
+
+    rlimit saved{};
+    bool lowered = false;
 };
 
 // One end of a stream connection, owned; non-blocking reads.

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -185,16 +184,10 @@ TEST_F(Unix, AcceptorOutOfDescriptorsPausesInsteadOfSpinning)
     ASSERT_GE(peer.fd, 0);
 
     // No descriptor left for the accept: the connection stays pending.
-    rlimit saved;
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    const int lowest_free = ::dup(0);
-    ASSERT_GE(lowest_free, 0);
-    ::close(lowest_free);
-    rlimit limit = saved;
-    limit.rlim_cur = static_cast<rlim_t>(lowest_free);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    looptest::NoFreeDescriptor limit;
+    ASSERT_TRUE(limit.lowered);
     runUntil([] { return false; }, 200);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    ASSERT_TRUE(limit.restore());
     EXPECT_EQ(err.str(), "can't accept connection: Too many open files, waiting...\n");
     EXPECT_EQ(acceptor.GetState(), State::Connecting);
 

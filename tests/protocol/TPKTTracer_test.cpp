@@ -13,6 +13,7 @@
 #include "protocol/ControlPeers.h"
 #include "protocol/TPKTTracer.h"
 #include "runtime/INet4Addr.h"
+#include "runtime/Mux.h"
 
 using looptest::Capture;
 using looptest::frame;
@@ -180,12 +181,63 @@ TEST_F(Tracer, ClientThatCannotKeepUpIsDroppedWithoutDisturbingTheOthers)
     EXPECT_TRUE(closed(*slow));
 }
 
+TEST_F(Tracer, FrameSentRightBeforeAResetIsStillDelivered)
+{
+    auto a = client();
+    a->send(frame("last"));
+    // Closing with linger 0 resets the connection: the tracer sees the
+    // frame and the reset in the same turn.
+    const linger reset = {1, 0};
+    ASSERT_EQ(::setsockopt(a->fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
+    a->close();
+    ASSERT_TRUE(runUntil([&] { return tracer.GetClientCount() == 0; }));
+    EXPECT_EQ(receiver.frames, std::vector<std::string>{"last"});
+}
+
 TEST_F(Tracer, ClosedClientsAreForgotten)
 {
     auto a = client();
     a->close();
     ASSERT_TRUE(runUntil([&] { return tracer.GetClientCount() == 0; }));
     tracer.Send("x", 1);   // nobody left
+}
+
+namespace {
+
+unsigned readyTurns = 0;
+
+int countReadyTurns(pollfd* fds, nfds_t count, int timeout)
+{
+    const int ready = looptest::cappedPoll(fds, count, timeout);
+    if (ready > 0)
+        ++readyTurns;
+    return ready;
+}
+
+} // namespace
+
+TEST_F(Tracer, OutOfDescriptorsPausesAcceptingInsteadOfSpinning)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers need descriptors of their own";
+#endif
+    Peer pending(looptest::connectLoopback(port));
+
+    // No descriptor left for the accept: the connection stays pending and
+    // the listening socket readable.
+    looptest::NoFreeDescriptor limit;
+    ASSERT_TRUE(limit.lowered);
+    readyTurns = 0;
+    runUntil([] { return false; }, 200, countReadyTurns);
+    ASSERT_TRUE(limit.restore());
+    EXPECT_EQ(readyTurns, 1u);
+    EXPECT_EQ(tracer.GetClientCount(), 0u);
+
+    // A second later the tracer looks again and takes it.
+    Mux::mux_settimeofday();
+    looptest::advance(TPKTTracer::accept_retry_ms);
+    EXPECT_TRUE(runUntil([&] { return tracer.GetClientCount() == 1; }));
+    Mux::g_tv_time = {0, 0};
 }
 
 TEST(TracerListen, PortInUseFails)
