@@ -42,6 +42,14 @@ std::vector<char> framed(const std::vector<char>& payload)
     return out;
 }
 
+LGCP::Message decoded(const std::vector<char>& payload)
+{
+    LGCP::Message msg;
+    ASN1::CoderEnv env;
+    EXPECT_TRUE(ASN1::decode(payload.data(), payload.data() + payload.size(), &env, msg, true));
+    return msg;
+}
+
 LGCP::Message message(const std::string& text)
 {
     LGCP::Message msg;
@@ -50,6 +58,8 @@ LGCP::Message message(const std::string& text)
 }
 
 // A listening socket on a free loopback port standing in for the daemon.
+// Its thread only moves bytes: the value model belongs to one thread, the
+// controller's.
 class FakeDaemon {
 public:
     FakeDaemon()
@@ -98,15 +108,6 @@ public:
                 return false;
             input_.insert(input_.end(), chunk, chunk + n);
         }
-    }
-    LGCP::Message readMessage()
-    {
-        std::vector<char> payload;
-        LGCP::Message msg;
-        ASN1::CoderEnv env;
-        EXPECT_TRUE(readFrame(payload));
-        EXPECT_TRUE(ASN1::decode(payload.data(), payload.data() + payload.size(), &env, msg, true));
-        return msg;
     }
 
 private:
@@ -280,21 +281,26 @@ TEST(ControllerCommandLine, MessagesAndOptions)
 TEST(ControllerSession, PrintsAnswersAndSignals)
 {
     FakeDaemon daemon;
-    std::vector<std::string> seen;
+    const std::vector<char> slotSignal = framed(per(message("{ slot 5, pdu signal : activated : NULL }")));
+    // The answers carry the seq of the requests below.
+    const std::vector<char> answers[2] = {framed(per(message("{ seq 41, pdu response : success : NULL }"))),
+                                          framed(per(message("{ pdu response : success : NULL }")))};
+    const std::vector<char> undecodable = framed(bytes({0xFF}));
+    const std::vector<char> lastSignal = framed(per(message("{ pdu signal : activated : NULL }")));
+    std::vector<std::vector<char>> requests;
     std::thread server([&] {
         daemon.accept();
-        for (int i = 0; i < 2; ++i) {
-            LGCP::Message request = daemon.readMessage();
-            seen.push_back(request.asValueNotation());
-            // A signal first, then the answer with the request's seq.
-            daemon.write(framed(per(message("{ slot 5, pdu signal : activated : NULL }"))));
-            LGCP::Message answer = message("{ pdu response : success : NULL }");
-            if (request.has_seq())
-                answer.include_seq().setValue(request.get_seq().getValue());
-            daemon.write(framed(per(answer)));
+        for (const std::vector<char>& answer : answers) {
+            std::vector<char> payload;
+            if (!daemon.readFrame(payload))
+                break;
+            requests.push_back(payload);
+            // A signal first, then the answer.
+            daemon.write(slotSignal);
+            daemon.write(answer);
         }
-        daemon.write(framed(bytes({0xFF})));
-        daemon.write(framed(per(message("{ pdu signal : activated : NULL }"))));
+        daemon.write(undecodable);
+        daemon.write(lastSignal);
         daemon.closeConnection();
     });
 
@@ -310,9 +316,9 @@ TEST(ControllerSession, PrintsAnswersAndSignals)
     EXPECT_EQ(Tools::runController(options, out, err), Tools::ControllerOk);
     server.join();
 
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0], "{\n  seq 41,\n  slot 5,\n  pdu command : ping : NULL\n}");
-    EXPECT_EQ(seen[1], "{\n  pdu command : ping : NULL\n}");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(decoded(requests[0]).asValueNotation(), "{\n  seq 41,\n  slot 5,\n  pdu command : ping : NULL\n}");
+    EXPECT_EQ(decoded(requests[1]).asValueNotation(), "{\n  pdu command : ping : NULL\n}");
     const std::string signal = "{\n  slot 5,\n  pdu signal : activated : NULL\n}\n";
     EXPECT_EQ(out.str(), signal + "{\n  seq 41,\n  pdu response : success : NULL\n}\n" + signal +
                              "{\n  pdu response : success : NULL\n}\n{\n  pdu signal : activated : NULL\n}\n");
@@ -349,7 +355,8 @@ TEST(ControllerSession, FailureStatuses)
     options.timeoutMs = 5000;
     std::thread closing([&] {
         daemon.accept();
-        daemon.readMessage();
+        std::vector<char> payload;
+        daemon.readFrame(payload);
         daemon.closeConnection();
     });
     err.str("");
