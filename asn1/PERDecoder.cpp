@@ -557,7 +557,6 @@ bool PERDecoder::do_visit(SEQUENCE& seq)
     }
     const std::uint32_t optional = info->numOptional;
     seq.optionalMap.resize(optional);
-    const unsigned char* present = seq.optionalMap.data();
     if (!decodeBitMap(seq.optionalMap.data(), optional))
         return false;
     const std::uint32_t numFields = info->numFields;
@@ -565,8 +564,7 @@ bool PERDecoder::do_visit(SEQUENCE& seq)
     for (std::uint32_t i = 0; i < numFields; ++i) {
         // Root optional numbers address the map just read (the extension
         // map is empty).
-        const std::uint32_t n = static_cast<std::uint32_t>(ids[i]);
-        if (n != 0xFFFFFFFFu && (n >= optional || (present[n >> 3] & (0x80u >> (n & 7))) == 0))
+        if (ids[i] != -1 && !seq.optionalMap[static_cast<std::uint32_t>(ids[i])])
             continue;
         AbstractData* field = seq.fields[i];
         if (field == nullptr) {
@@ -594,14 +592,7 @@ bool PERDecoder::decodeExtensions(SEQUENCE& seq)
     seq.extensionMap.resize(n + 1);
     if (!decodeBitMap(seq.extensionMap.data(), n + 1))
         return false;
-    // Extension optional numbers continue from the OPTIONAL root fields.
-    std::int32_t optionalNumber = static_cast<std::int32_t>(info->numOptional);
-    for (std::uint32_t i = info->numFields; i > 0; --i) {
-        if (info->fieldIds[i - 1] >= 0) {
-            optionalNumber = std::max(optionalNumber, info->fieldIds[i - 1] + 1);
-            break;
-        }
-    }
+    std::int32_t optionalNumber = seq.firstExtensionNumber();
     for (std::uint32_t k = 0; k < info->knownExtensions; ++k, ++optionalNumber) {
         if (!decodeKnownExtension(seq, info->numFields + k, optionalNumber))
             return false;

@@ -170,6 +170,17 @@ AbstractData* SEQUENCE::create(const AbstractData::InfoType* info)
     return new SEQUENCE(static_cast<const InfoType*>(info));
 }
 
+std::int32_t SEQUENCE::firstExtensionNumber() const
+{
+    const InfoType* desc = info();
+    std::int32_t number = static_cast<std::int32_t>(desc->numOptional);
+    for (std::uint32_t i = desc->numFields; i > 0; --i) {
+        if (desc->fieldIds[i - 1] >= 0)
+            return std::max(number, desc->fieldIds[i - 1] + 1);
+    }
+    return number;
+}
+
 void SEQUENCE::includeOptionalField(std::int32_t optionalNumber, std::size_t fieldIndex)
 {
     if (optionalNumber < 0)

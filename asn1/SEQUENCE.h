@@ -122,6 +122,9 @@ public:
     std::size_t numFields() const { return info()->numFields; }
     std::size_t knownExtensions() const { return info()->knownExtensions; }
     const char* fieldName(std::size_t fieldIndex) const { return info()->fieldNames[fieldIndex]; }
+    // Optional number of the first known extension: they continue from the
+    // OPTIONAL root fields.
+    std::int32_t firstExtensionNumber() const;
 
     bool hasOptionalField(std::int32_t optionalNumber) const
     {

@@ -13,12 +13,8 @@ bool Visitor::do_visit(SEQUENCE& seq)
         return roots != FAIL;
 
     const SEQUENCE::InfoType* info = seq.info();
-    std::int32_t lastOptional = -1;
     for (std::uint32_t i = 0; i < info->numFields; ++i) {
-        const std::int32_t optionalNumber = info->fieldIds[i];
-        if (optionalNumber >= 0)
-            lastOptional = optionalNumber;
-        const VisitSeqResult step = visitExtensionRoot(seq, i, optionalNumber);
+        const VisitSeqResult step = visitExtensionRoot(seq, i, info->fieldIds[i]);
         if (step < NO_EXTENSION)
             return step != FAIL;
     }
@@ -28,10 +24,7 @@ bool Visitor::do_visit(SEQUENCE& seq)
     const VisitSeqResult extensions = preVisitExtensions(seq);
     if (extensions != CONTINUE)
         return extensions != FAIL;
-    // Extension optional numbers continue from the OPTIONAL root fields.
-    std::int32_t optionalNumber = static_cast<std::int32_t>(info->numOptional);
-    if (lastOptional + 1 > optionalNumber)
-        optionalNumber = lastOptional + 1;
+    std::int32_t optionalNumber = seq.firstExtensionNumber();
     for (std::uint32_t k = 0; k < info->knownExtensions; ++k, ++optionalNumber) {
         const VisitSeqResult step = visitKnownExtension(seq, info->numFields + k, optionalNumber);
         if (step != CONTINUE)

@@ -5,7 +5,7 @@
 // descriptors, and closing the listening socket.
 //
 // The acceptor (Derived) keeps the members, in its own order, and befriends
-// this base: listening (Fd), bind_timer and accept_timer (Timer),
+// this base: listening (Fd), bind_timer (Timer), accept_pause (AcceptPause),
 // listen_event (Event); and Listen(), which binds and listens on its address,
 // and Accept(Peer&), which takes the next pending connection with its peer
 // (an invalid Fd when none). An acceptor that adds timers of its own cancels
@@ -23,13 +23,13 @@ class AcceptorBase : public Transport
 public:
     static const unsigned bind_retry_ms = 5000;
     // Pause of the listening after an accept failed for want of descriptors.
-    static const unsigned accept_retry_ms = 1000;
+    static const unsigned accept_retry_ms = AcceptPause::retry_ms;
 
 protected:
     void ImplDeactivate() override
     {
         self().bind_timer.reset();
-        self().accept_timer.reset();
+        self().accept_pause.Cancel();
         self().listen_event.Release();
         self().listening.close();
     }
@@ -57,18 +57,6 @@ protected:
 
     void OnTimeout(Timer*) { BindSocket(); }
 
-    // Out of descriptors the connection stays pending and the socket stays
-    // readable: stop watching it for a while instead of spinning.
-    void AcceptFailed()
-    {
-        if (!AcceptMustPause(this->verbose))
-            return;
-        self().listen_event.setEvents(0);
-        self().accept_timer.set(accept_retry_ms, &AcceptorBase::OnAcceptRetry, this);
-    }
-
-    void OnAcceptRetry(Timer*) { self().listen_event.setEvents(POLLIN); }
-
     void OnSocketEvent(int, short events)
     {
         if ((events & POLLIN) == 0)
@@ -79,7 +67,7 @@ protected:
             typename Derived::Peer peer;
             Fd accepted = self().Accept(peer);
             if (!accepted) {
-                AcceptFailed();
+                self().accept_pause.After(self().listen_event, this->verbose);
                 break;
             }
             const Admission admission = AdmitConnection(this->GetState(), accepted, peer, this->verbose);

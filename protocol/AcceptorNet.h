@@ -46,7 +46,7 @@ private:
     std::uint16_t port;
     Fd listening;
     Timer bind_timer;
-    Timer accept_timer;
+    AcceptPause accept_pause;
     Event listen_event;
 };
 

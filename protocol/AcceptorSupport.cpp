@@ -19,14 +19,16 @@ Fd AcceptConnection(int listening, INet4::Addr& peer)
     return Fd(::accept4(listening, peer.sa(), &size, SOCK_CLOEXEC));
 }
 
-bool AcceptMustPause(bool verbose)
+void AcceptPause::After(Event& listening, bool verbose)
 {
     const int error = errno;
     if (error != EMFILE && error != ENFILE && error != ENOBUFS && error != ENOMEM)
-        return false;
+        return;
     if (verbose)
         std::cerr << "can't accept connection: " << std::strerror(error) << ", waiting..." << std::endl;
-    return true;
+    event = &listening;
+    event->setEvents(0);
+    timer.set(retry_ms, &AcceptPause::OnTimeout, this);
 }
 
 ListenResult BindAndListen(const Fd& listening, const sockaddr* address, socklen_t size, bool verbose)

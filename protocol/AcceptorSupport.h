@@ -2,6 +2,7 @@
 // What the TCP and Unix-domain acceptors share: taking a new listening
 // socket, binding and listening on it, and deciding on each accepted
 // connection. Each says why it failed when verbose, in the acceptors' words.
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -9,8 +10,10 @@
 #include <iostream>
 
 #include "protocol/ControlService.h"
+#include "runtime/Event.h"
 #include "runtime/Fd.h"
 #include "runtime/INet4Addr.h"
+#include "runtime/Timer.h"
 
 namespace Control {
 
@@ -22,10 +25,25 @@ bool TakeListeningSocket(Fd& listening, int fd, bool verbose);
 // its peer's address; an invalid Fd when there is none.
 Fd AcceptConnection(int listening, INet4::Addr& peer);
 
-// Whether a failed accept (errno) left its connection pending for want of
-// descriptors or memory: the listening socket stays readable, so watching it
-// on would spin. Says so when verbose.
-bool AcceptMustPause(bool verbose);
+// A failed accept (errno) that left its connection pending for want of
+// descriptors or memory leaves the listening socket readable: watching it on
+// would spin. The pause stops watching it for retry_ms instead.
+class AcceptPause
+{
+public:
+    static const unsigned retry_ms = 1000;
+
+    // After a failed accept: pauses the listening event when errno says so
+    // (and says so when verbose).
+    void After(Event& listening, bool verbose);
+    void Cancel() { timer.reset(); }
+
+private:
+    void OnTimeout(Timer*) { event->setEvents(POLLIN); }
+
+    Event* event = nullptr;
+    Timer timer;
+};
 
 // How binding and listening ended.
 enum class ListenResult { Listening, BindFailed, Failed };

@@ -49,7 +49,7 @@ private:
     std::string path;
     Fd listening;
     Timer bind_timer;
-    Timer accept_timer;
+    AcceptPause accept_pause;
     Event listen_event;
 };
 

@@ -45,12 +45,7 @@ void TPKTTracer::OnEvent(int fd, short events)
         INet4::Addr peer;
         const Fd accepted = Control::AcceptConnection(fd, peer);
         if (!accepted) {
-            // Out of descriptors the connection stays pending and the socket
-            // readable: stop watching it for a while instead of spinning.
-            if (Control::AcceptMustPause(false)) {
-                listen_event.setEvents(0);
-                accept_timer.set(accept_retry_ms, &TPKTTracer::OnAcceptRetry, this);
-            }
+            accept_pause.After(listen_event, false);
             break;
         }
         std::clog << "ACP connection open from " << peer << std::endl;
@@ -62,11 +57,6 @@ void TPKTTracer::OnEvent(int fd, short events)
         const int key = c->event.getFd();
         by_fd[key] = clients.insert(clients.end(), std::move(c));
     }
-}
-
-void TPKTTracer::OnAcceptRetry(Timer*)
-{
-    listen_event.setEvents(POLLIN);
 }
 
 TPKTTracer::Position TPKTTracer::FindConnection(int fd)

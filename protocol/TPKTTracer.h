@@ -17,7 +17,7 @@
 #include <unordered_map>
 
 #include "runtime/Event.h"
-#include "runtime/Timer.h"
+#include "protocol/AcceptorSupport.h"
 
 class TPKTTracer
 {
@@ -36,7 +36,7 @@ public:
     // The 16-bit length counts the header.
     static const unsigned max_block = 0xFFFF - header_size;
     // Pause of the listening after an accept failed for want of descriptors.
-    static const unsigned accept_retry_ms = 1000;
+    static const unsigned accept_retry_ms = Control::AcceptPause::retry_ms;
 
     struct Connection
     {
@@ -79,11 +79,10 @@ public:
 private:
     void SendTo(Position position, const msghdr& message, unsigned total);
     void ReadFrames(Connection& c);
-    void OnAcceptRetry(Timer*);
 
     Receiver* receiver = nullptr;
     Event listen_event;
-    Timer accept_timer;
+    Control::AcceptPause accept_pause;
     Clients clients;
     // The client being handled, else the end of the list.
     Position current;
