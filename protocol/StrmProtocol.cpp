@@ -65,12 +65,13 @@ void StrmProtocol::release()
 {
     if (!fd)
         return;
-    // Answers handed down before the upper layers closed the layer still go.
+    // Answers handed down before the upper layers closed the layer still go;
+    // a failure is said and counted, the layer is closing anyway.
     if (!held.empty()) {
-        std::vector<unsigned char> out;
-        out.swap(held);
         int error = 0;
-        write_all(out.data(), out.size(), error);
+        const WriteResult result = write_held(error);
+        if (result != WriteResult::done)
+            report_failure(result, error);
     }
     event.Release();
     fd.close();
@@ -168,18 +169,20 @@ void StrmProtocol::send_held()
 {
     if (held.empty())
         return;
-    std::vector<unsigned char> out;
-    out.swap(held);
-    if (fd) {
-        int error = 0;
-        const WriteResult result = write_all(out.data(), out.size(), error);
-        if (result != WriteResult::done)
-            write_failed(result, error);
-    }
-    // The storage is kept for the next read.
-    out.clear();
-    if (held.empty())
-        held.swap(out);
+    int error = 0;
+    const WriteResult result = write_held(error);
+    if (result != WriteResult::done)
+        write_failed(result, error);
+}
+
+// Empties the held answers (their storage is kept for the next read) before
+// a failure can reach release().
+StrmProtocol::WriteResult StrmProtocol::write_held(int& error)
+{
+    const WriteResult result = write_all(held.data(), held.size(), held_ends.data(), error);
+    held.clear();
+    held_ends.clear();
+    return result;
 }
 
 // The pool is exhausted: the data is read and dropped, the process goes on.
@@ -202,24 +205,34 @@ void StrmProtocol::message(Packet& p)
 {
     p.passert(!p.isNull(), "null packet");
     if (holding && fd) {
-        held.insert(held.end(), p.data(), p.data() + p.length());
+        if (p.length() > 0) {
+            held.insert(held.end(), p.data(), p.data() + p.length());
+            held_ends.push_back(held.size());
+        }
         return;
     }
     int error = 0;
-    const WriteResult result = write_all(p.data(), p.length(), error);
+    const WriteResult result = write_all(p.data(), p.length(), nullptr, error);
     if (result != WriteResult::done)
         write_failed(result, error);
 }
 
-StrmProtocol::WriteResult StrmProtocol::write_all(const unsigned char* data, std::size_t left, int& error)
+StrmProtocol::WriteResult StrmProtocol::write_all(const unsigned char* data, std::size_t size,
+                                                   const std::size_t* ends, int& error)
 {
     write_measure.begin();
-    const std::uint32_t start = Mux::milliseconds();
-    while (left > 0) {
-        ssize_t n = send_some(fd.get(), data, left);
+    std::uint32_t start = Mux::milliseconds();
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n = send_some(fd.get(), data + done, size - done);
         if (n >= 0) {
-            data += n;
-            left -= static_cast<std::size_t>(n);
+            done += static_cast<std::size_t>(n);
+            // The packets before the next one have gone: its second starts now.
+            if (ends != nullptr && done >= *ends && done < size) {
+                while (*ends <= done)
+                    ++ends;
+                start = Mux::milliseconds();
+            }
             continue;
         }
         error = errno;
@@ -245,23 +258,23 @@ StrmProtocol::WriteResult StrmProtocol::write_all(const unsigned char* data, std
         break;
     }
     write_measure.end();
-    return left == 0 ? WriteResult::done : WriteResult::timeout;
+    return done == size ? WriteResult::done : WriteResult::timeout;
 }
 
 void StrmProtocol::write_failed(WriteResult result, int error)
 {
+    report_failure(result, error);
+    on_error(result == WriteResult::error ? "write error: " + error_text(error) : std::string("write timeout"));
+}
+
+void StrmProtocol::report_failure(WriteResult result, int error)
+{
     ++overflow;
-    if (result == WriteResult::error) {
-        std::cerr << ext::header(this) << "write error";
-        put_figures(std::cerr);
-        std::cerr << ", error=" << error_text(error) << std::endl;
-        on_error("write error: " + error_text(error));
-        return;
-    }
-    std::cerr << ext::header(this) << "write timeout";
+    std::cerr << ext::header(this) << (result == WriteResult::error ? "write error" : "write timeout");
     put_figures(std::cerr);
+    if (result == WriteResult::error)
+        std::cerr << ", error=" << error_text(error);
     std::cerr << std::endl;
-    on_error("write timeout");
 }
 
 void StrmProtocol::on_error(const std::string& text)

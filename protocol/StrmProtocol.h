@@ -5,7 +5,9 @@
 // unframed; writes each packet handed down with a blocking loop bounded by
 // 1000 ms (the watchdog is fed while it waits). What the upper layers hand
 // down while they handle a read (the answers to the frames of one chunk)
-// is written in one go once they are done, or when they close the layer.
+// is written in one go once they are done, or when they close the layer;
+// each of those packets still gets its own 1000 ms, from when the packets
+// before it have gone, so a peer that keeps reading is never dropped.
 // End of stream, socket errors and write failures close the socket and send
 // an error status up.
 //
@@ -74,12 +76,17 @@ private:
     void on_event(int fd, short revents);
     ReadResult do_read();
     ReadResult drop_read();
-    // Writes all n bytes within the 1000 ms bound (the write measure times
-    // it); on failure error is the errno.
-    WriteResult write_all(const unsigned char* data, std::size_t n, int& error);
+    // Writes all size bytes (the write measure times it); on failure error
+    // is the errno. ends, when given, lists where each packet of data ends
+    // (the last at size): each gets 1000 ms from when the ones before it
+    // have gone; without it the whole gets 1000 ms.
+    WriteResult write_all(const unsigned char* data, std::size_t size, const std::size_t* ends, int& error);
     // The line, the counter and the error status of a failed write.
     void write_failed(WriteResult result, int error);
+    // The line and the counter alone.
+    void report_failure(WriteResult result, int error);
     void send_held();
+    WriteResult write_held(int& error);
     void on_error(const std::string& text);
     void put_figures(std::ostream& os) const;
 
@@ -93,4 +100,5 @@ private:
     unsigned overflow = 0;
     bool holding = false;               // the upper layers handle a read
     std::vector<unsigned char> held;    // what they sent meanwhile
+    std::vector<std::size_t> held_ends; // where each held packet ends in it
 };

@@ -27,6 +27,7 @@ void Tpkt_protocol::local_prepare_tail(Packet& p)
 void Tpkt_protocol::local_activate()
 {
     reset();
+    said_start = said_reserved = false;
     on_activate();
 }
 
@@ -108,15 +109,18 @@ void Tpkt_protocol::deliver()
     Packet whole(frame);
     frame = Packet();
     next_state(idle);
+    said_start = said_reserved = false;
     on_message(whole);
 }
 
 void Tpkt_protocol::receive_idle(Packet& p)
 {
-    if (p.pull8() == 3)
+    if (p.pull8() == 3) {
         next_state(wait_r);
-    else
+    } else if (!said_start) {
+        said_start = true;
         std::clog << name().name() << " bad TPKT packet start." << std::endl;
+    }
 }
 
 void Tpkt_protocol::receive_wait_r(Packet& p)
@@ -124,7 +128,10 @@ void Tpkt_protocol::receive_wait_r(Packet& p)
     if (p.pull8() == 0) {
         next_state(len_1);
     } else {
-        std::clog << name().name() << " bad TPKT reserved." << std::endl;
+        if (!said_reserved) {
+            said_reserved = true;
+            std::clog << name().name() << " bad TPKT reserved." << std::endl;
+        }
         next_state(idle);
     }
 }

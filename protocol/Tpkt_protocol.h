@@ -6,7 +6,9 @@
 // payload goes up as its own packet handle (the receiver may keep it). A
 // frame left incomplete for 3000 ms after the last chunk is dropped. Once the
 // layer is reset (deactivated) while a frame is handed up, the rest of that
-// chunk is not parsed.
+// chunk is not parsed. Garbage is dropped byte by byte, but each kind of bad
+// header is said once until the next frame goes up: a peer cannot write a
+// log line per byte it sends.
 //
 // Sending: message() pushes the header in front of the payload (the packet
 // must have been prepared through prepare_head) and hands it down. A payload
@@ -60,4 +62,7 @@ private:
     Packet frame;
     // Counts resets, so that receive() sees one made while a frame was up.
     unsigned resets = 0;
+    // Said since the last frame went up.
+    bool said_start = false;
+    bool said_reserved = false;
 };

@@ -198,6 +198,44 @@ TEST_F(Probe, ControllerKilledInTheMiddleOfAFrame)
     stop();
 }
 
+TEST_F(Probe, GarbageBeforeAFrameIsSaidOnce)
+{
+    const int fd = rawConnect(d.port);
+    ASSERT_GE(fd, 0);
+    std::string bytes(2000, '\x55');
+    bytes.append(kPingFrame, sizeof kPingFrame);
+    ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+    // The ping's answer comes, between signals.
+    const std::vector<char> answer = {'\x80', 1, 7, 0x40};
+    std::vector<char> input, payload;
+    bool answered = false;
+    const Steady::time_point start = Steady::now();
+    while (!answered && msSince(start) < kAnswerMs) {
+        pollfd entry = {fd, POLLIN, 0};
+        char buffer[4096];
+        if (::poll(&entry, 1, 50) != 1)
+            continue;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            break;
+        input.insert(input.end(), buffer, buffer + n);
+        long cut;
+        while (!answered && (cut = Tools::cutTpkt(input.data(), input.size(), payload)) > 0) {
+            answered = payload == answer;
+            input.erase(input.begin(), input.begin() + cut);
+        }
+    }
+    ::close(fd);
+    EXPECT_TRUE(answered) << d.err();
+    const std::string err = d.err();
+    const std::string said = "TPKT bad TPKT packet start.\n";
+    std::size_t lines = 0;
+    for (std::size_t at = 0; (at = err.find(said, at)) != std::string::npos; at += said.size())
+        ++lines;
+    EXPECT_EQ(lines, 1u) << err.substr(0, 500);
+    stop();
+}
+
 TEST_F(Probe, BurstOfRefusedControllersLeavesTheFirstServed)
 {
     std::unique_ptr<Controller> c = served();

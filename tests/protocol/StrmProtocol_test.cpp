@@ -4,7 +4,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "protocol/LoopDriver.h"
@@ -75,8 +78,27 @@ struct Socket : ::testing::Test
     Upper holder;
 };
 
+// Answers one read with a burst of large packets.
+class Bursting : public Holder
+{
+public:
+    void on_message(Packet& p) override
+    {
+        Holder::on_message(p);
+        for (int i = 0; i < packets; ++i) {
+            Packet answer;
+            answer.reserve_head(0);
+            std::memset(answer.put(size), 'a' + i % 26, size);
+            message(answer);
+        }
+    }
+    static const int packets = 16;
+    static const unsigned size = 2000;
+};
+
 using Stream = Socket<Holder, SOCK_STREAM>;
 using Answers = Socket<Answering, SOCK_SEQPACKET>;
+using Burst = Socket<Bursting, SOCK_STREAM>;
 
 } // namespace
 
@@ -199,4 +221,53 @@ TEST_F(Answers, WhatIsSentWhileAReadIsHandledLeavesInOneWrite)
     peer_write("cd");
     EXPECT_TRUE(runUntil([&] { return !holder.stream->is_attached(); }));
     EXPECT_EQ(peer_read(), "cdcd");
+}
+
+// The held answers of one read, over small socket buffers, to a peer that
+// takes 4 KB every 300 ms: each answer gets its own second, so the whole
+// burst (far more than one second's reading) arrives.
+TEST_F(Burst, PeerThatKeepsReadingGetsEveryHeldAnswer)
+{
+    const int small = 4096;
+    for (int end : fd) {
+        ::setsockopt(end, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        ::setsockopt(end, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    }
+    const std::size_t all = Bursting::packets * Bursting::size;
+    std::string got;
+    std::thread reader([&] {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        char buffer[4096];
+        while (got.size() < all && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            const ssize_t n = ::recv(fd[1], buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n == 0)
+                break;   // the layer gave up
+            if (n > 0)
+                got.append(buffer, static_cast<std::size_t>(n));
+        }
+    });
+    holder.activate();
+    peer_write("x");
+    EXPECT_TRUE(runUntil([&] { return holder.received == "x"; }));
+    reader.join();
+    EXPECT_EQ(got.size(), all);
+    EXPECT_EQ(holder.statuses, std::vector<std::string>{});
+    EXPECT_EQ(holder.stream->overflow_counter(), 0u);
+}
+
+// Held answers that fail when the upper layers close the layer are said
+// and counted like any other send.
+TEST_F(Answers, HeldAnswersThatFailAtTheCloseAreSaidAndCounted)
+{
+    Capture err(std::cerr);
+    holder.close = true;
+    holder.activate();
+    peer_write("ab");
+    ::close(fd[1]);
+    fd[1] = -1;
+    EXPECT_TRUE(runUntil([&] { return !holder.stream->is_attached(); }));
+    EXPECT_EQ(holder.stream->overflow_counter(), 1u);
+    EXPECT_EQ(err.str().rfind("SockStream[]: write error, sendbuf=", 0), 0u) << err.str();
+    EXPECT_NE(err.str().find(", error=Broken pipe\n"), std::string::npos) << err.str();
 }

@@ -111,6 +111,20 @@ TEST_F(Tpkt, GarbageBadHeadersAndSmallLengths)
     EXPECT_EQ(holder.frames.size(), 2u);
 }
 
+// A peer cannot write a log line per byte: each line once until a frame
+// goes up, then once again.
+TEST_F(Tpkt, ResynchronisationSaysEachLineOnce)
+{
+    const std::string both = "TPKT bad TPKT packet start.\nTPKT bad TPKT reserved.\n";
+    feed(Bytes(1000, 0x55));
+    feed({0x03, 0x01, 0x55, 0x03, 0x07});
+    feed(Bytes(1000, 0x55));
+    EXPECT_EQ(log.str(), both);
+    feed({0x03, 0x00, 0x00, 0x05, 0x61, 0x55, 0x03, 0x01});
+    EXPECT_EQ(holder.frames, std::vector<Bytes>{Bytes{0x61}});
+    EXPECT_EQ(log.str(), both + both);
+}
+
 TEST_F(Tpkt, EmptyFrameGoesUpAtOnce)
 {
     feed({0x03, 0x00, 0x00, 0x04});
