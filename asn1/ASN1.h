@@ -90,7 +90,7 @@
 //
 //   class ErrorCause : public ASN1::ENUMERATED {
 //   public:
-//       enum NamedNumber { invalidParams, ..., destroyInProgress };
+//       enum NamedNumber : std::int32_t { invalidParams, ..., destroyInProgress };
 //       (the four members above)
 //       NamedNumber getValue() const { return static_cast<NamedNumber>(ENUMERATED::getValue()); }
 //       void setValue(NamedNumber v) { ENUMERATED::setValue(v); }

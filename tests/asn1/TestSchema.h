@@ -32,7 +32,7 @@ typedef ASN1::Constrained_INTEGER<ASN1::FixedConstraint, 0, 7u> Small;
 
 class ErrorCause : public ASN1::ENUMERATED {
 public:
-    enum NamedNumber {
+    enum NamedNumber : std::int32_t {
         invalidParams, insufficientResources, invalidSlot, slotNotExists, unexpectedMsgType,
         internal, unsupported, reconnectionFail, disconnectFail, connectFail, busError,
         slotIdBusy, destroyInProgress
@@ -52,7 +52,7 @@ public:
 
 class DeactivateCause : public ASN1::ENUMERATED {
 public:
-    enum NamedNumber { networkError, otherError };
+    enum NamedNumber : std::int32_t { networkError, otherError };
     static const InfoType theInfo;
     explicit DeactivateCause(const InfoType* info = &theInfo) : ASN1::ENUMERATED(info) {}
     static ASN1::AbstractData* create(const ASN1::AbstractData::InfoType* info)
@@ -68,7 +68,7 @@ public:
 
 class Payload : public ASN1::ENUMERATED {
 public:
-    enum NamedNumber { ptPCMU = 0, ptGSM = 3, ptG723 = 4, ptG728 = 13, ptR2S = 123, min = 1 };
+    enum NamedNumber : std::int32_t { ptPCMU = 0, ptGSM = 3, ptG723 = 4, ptG728 = 13, ptR2S = 123, min = 1 };
     static const InfoType theInfo;
     explicit Payload(const InfoType* info = &theInfo) : ASN1::ENUMERATED(info) {}
     static ASN1::AbstractData* create(const ASN1::AbstractData::InfoType* info)

@@ -115,6 +115,7 @@ class Generator(object):
         w('//')
         w(header_comment())
         w('#include <cstddef>')
+        w('#include <cstdint>')
         w('#include <string>')
         w('#include <vector>')
         w('')
@@ -172,7 +173,8 @@ class Generator(object):
                 raise asn1parse.ParseError('%s: %s named twice' % (t.name, ident))
             seen.add(ident)
             items.append('%s = %d' % (ident, value))
-        out.append('    enum NamedNumber {')
+        # A fixed 32-bit type holds any number an extension may decode.
+        out.append('    enum NamedNumber : std::int32_t {')
         for i, item in enumerate(items):
             out.append('        %s%s' % (item, ',' if i + 1 < len(items) else ''))
         out.append('    };')
@@ -465,8 +467,9 @@ def header_comment():
 // made from the descriptor (decoded, cloned, created) are objects of T.
 // Names: "-" in an ASN.1 name becomes "_" (state-channel: set_state_channel).
 //
-// ENUMERATED T: nested `enum NamedNumber` with one enumerator per name-table
-//   entry ("cs1=8" gives cs1 = 8; aliases share a value); getValue() returns
+// ENUMERATED T: nested `enum NamedNumber : std::int32_t` with one enumerator
+//   per name-table entry ("cs1=8" gives cs1 = 8; aliases share a value), the
+//   fixed type holding any decoded number, named or not; getValue() returns
 //   NamedNumber, setValue(NamedNumber) and operator=(NamedNumber) store one.
 //   An enumerator named like a C++ keyword or a runtime member gets a trailing "_".
 //

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,22 @@ TEST(ModuleValue, ExtensibleEnumerationsTakeNewerValues)
     monCause.ENUMERATED::setValue(2);
     roundTrip(monCause);
     EXPECT_EQ("(none)", nameOf(monCause));
+}
+
+TEST(ModuleValue, ExtensionNumbersDecodeAsTheyAre)
+{
+    // Just beyond the root, and the largest number an extension may carry.
+    for (const std::int32_t number : {1, INT32_MAX}) {
+        ACP::AbortCause sent;
+        sent.ENUMERATED::setValue(number);
+        std::vector<char> octets;
+        ASSERT_TRUE(encodePer(sent, octets));
+        ACP::AbortCause cause;
+        ASSERT_TRUE(decodePer(octets, cause)) << hex(octets);
+        // Through memory, so that UBSan checks the load against the enum's range.
+        volatile ACP::AbortCause::NamedNumber value = cause.getValue();
+        EXPECT_EQ(number, static_cast<std::int32_t>(value)) << hex(octets);
+    }
 }
 
 TEST(ModuleValue, SparseEnumerations)
