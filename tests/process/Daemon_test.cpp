@@ -372,6 +372,22 @@ TEST(DaemonRun, FifoAtAFixedPathIsAFileThatDidNotOpen)
     }
 }
 
+// As after a failed assertion: the detached daemon was never followed.
+TEST(DaemonRun, DetachedDaemonEndsWithItsGuard)
+{
+    std::string root;
+    {
+        DaemonProcess d;
+        root = d.path("");
+        ASSERT_TRUE(d.start({"--daemon", "--port", std::to_string(d.port)}));
+        ASSERT_EQ(d.wait(), 0);
+    }
+    const std::vector<pid_t> left = processesUnder(root);
+    EXPECT_EQ(left.size(), 0u);
+    for (pid_t pid : left)
+        ::kill(pid, SIGKILL);
+}
+
 TEST(DaemonRun, SignalsDroppedWithoutControllerAreSaidOnce)
 {
     DaemonProcess d;
