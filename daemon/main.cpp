@@ -1,12 +1,12 @@
 // stalvane: reads its configuration, builds the slot factories and the board
 // services, binds the control services and serves one controller on its TCP
 // port until SIGTERM or SIGINT.
+#include <fcntl.h>
 #include <getopt.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -24,6 +24,7 @@
 #include "runtime/ChildWait.h"
 #include "runtime/Daemon.h"
 #include "runtime/Dpc.h"
+#include "runtime/Fd.h"
 #include "runtime/FixedPath.h"
 #include "runtime/IniFile.h"
 #include "runtime/LineStreamBuf.h"
@@ -115,14 +116,19 @@ void CheckDumpStatus()
     if (doDumpStatus == 0)
         return;
     doDumpStatus = 0;
-    std::ofstream out(fixedPath("/var/log/server-status").c_str(), std::ios::out | std::ios::trunc);
-    if (!out) {
-        std::cerr << "dump status error" << std::endl;
-        return;
+    // Never waits on the file: a FIFO there is a file that did not open.
+    Fd file(openRegularFile(fixedPath("/var/log/server-status").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666));
+    bool written = false;
+    if (file) {
+        std::ostringstream out;
+        out << "server status information." << " stalvane gateway" << "\n";
+        out << "version : " << Version::current << "\n";
+        multiplexer.dump(out);
+        const std::string text = out.str();
+        written = writeAll(file.get(), text.data(), text.size());
     }
-    out << "server status information." << " stalvane gateway" << "\n";
-    out << "version : " << Version::current << "\n";
-    multiplexer.dump(out);
+    if (!written)
+        std::cerr << "dump status error" << std::endl;
 }
 
 void CheckUpdateResources()

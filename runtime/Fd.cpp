@@ -1,6 +1,7 @@
 #include "runtime/Fd.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -89,6 +90,31 @@ int Fd::release()
 void setFdCloseWatcher(FdCloseWatcher watcher)
 {
     g_closeWatcher = watcher;
+}
+
+Fd openRegularFile(const char* path, int flags, mode_t mode)
+{
+    Fd fd(::open(path, (flags & ~O_TRUNC) | O_NONBLOCK | O_CLOEXEC, mode));
+    struct stat st;
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        ((flags & O_TRUNC) != 0 && ::ftruncate(fd.get(), 0) != 0))
+        return Fd();
+    return fd;
+}
+
+bool writeAll(int fd, const char* data, std::size_t n)
+{
+    while (n > 0) {
+        const ssize_t done = ::write(fd, data, n);
+        if (done < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += done;
+        n -= static_cast<std::size_t>(done);
+    }
+    return true;
 }
 
 bool NonBlockMode(int fd)

@@ -4,6 +4,9 @@
 //
 // A process may name one function that is told of every descriptor an Fd is
 // about to close (the simulated board forgets what it knew of the number).
+#include <sys/types.h>
+
+#include <cstddef>
 
 class Fd
 {
@@ -38,6 +41,15 @@ private:
 // Called with the descriptor before an Fd closes it; null: nobody (default).
 using FdCloseWatcher = void (*)(int fd);
 void setFdCloseWatcher(FdCloseWatcher watcher);
+
+// Opens a file without ever waiting on it (O_NONBLOCK and O_CLOEXEC are
+// added): what is there and is no regular file (a FIFO, a folder, a device)
+// is closed again and counts as a failed open (empty Fd). O_TRUNC empties
+// the file only once it is known to be a regular one.
+Fd openRegularFile(const char* path, int flags, mode_t mode = 0);
+
+// Writes all n bytes, again after EINTR and short writes; false on an error.
+bool writeAll(int fd, const char* data, std::size_t n);
 
 // Set or clear O_NONBLOCK; true when the change succeeded.
 bool NonBlockMode(int fd);

@@ -20,7 +20,7 @@ bool matches(const std::string& proc, int pid, const char* name)
 {
     char path[64];
     std::snprintf(path, sizeof(path), "/%d/stat", pid);
-    Fd file(::open((proc + path).c_str(), O_RDONLY | O_CLOEXEC));
+    Fd file(::open((proc + path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!file)
         return false;
     char text[256];

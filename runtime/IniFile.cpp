@@ -9,7 +9,6 @@
 #include <sstream>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "runtime/Fd.h"
@@ -37,9 +36,8 @@ void linkLast(Node*& first, Node*& last, int& count, Node* node)
 // so is a file whose reading fails.
 bool readRegularFile(const std::string& name, std::string& text)
 {
-    Fd fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat st;
-    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    Fd fd(openRegularFile(name.c_str(), O_RDONLY));
+    if (!fd)
         return false;
     char buffer[4096];
     for (;;) {

@@ -2,9 +2,10 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <iostream>
+
+#include "runtime/Fd.h"
 
 LineStreamBuf::~LineStreamBuf()
 {
@@ -13,17 +14,7 @@ LineStreamBuf::~LineStreamBuf()
 
 bool LineStreamBuf::writeOut(const char* text, std::size_t n)
 {
-    while (n > 0) {
-        const ssize_t done = ::write(fd_, text, n);
-        if (done < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        text += done;
-        n -= static_cast<std::size_t>(done);
-    }
-    return true;
+    return writeAll(fd_, text, n);
 }
 
 LineStreamBuf::int_type LineStreamBuf::overflow(int_type c)

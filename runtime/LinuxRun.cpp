@@ -3,13 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "runtime/Fd.h"
 #include "runtime/FixedPath.h"
 
 namespace Linux {
 
 Run::Run(const char* name) : fd(-1), path(fixedPath(std::string("/var/run/") + name + ".pid"))
 {
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_SYNC | O_CLOEXEC, 0644);
+    fd = openRegularFile(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_SYNC, 0644).release();
     if (fd < 0)
         return;
     // Digits built by hand: no locale, no sign, no newline.

@@ -9,7 +9,8 @@ class Run
 {
 public:
     // Creates (or truncates) the file and writes getpid(); a file that cannot
-    // be created is silently done without.
+    // be created, or that is no regular file (a FIFO), is silently done
+    // without and left as it is.
     explicit Run(const char* name);
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;

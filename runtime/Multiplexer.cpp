@@ -462,7 +462,9 @@ void Multiplexer::runTurnForTest()
 void Multiplexer::openWatchdog()
 {
     const std::string path = fixedPath("/dev/misc/gw-wd");
-    watchdog = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    // Non-blocking: a FIFO there without a reader fails here instead of
+    // holding the loop before its first turn.
+    watchdog = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (watchdog < 0) {
         std::cerr << "Mux: fail to open watchdog: " << std::strerror(errno) << std::endl;
         return;

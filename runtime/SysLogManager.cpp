@@ -207,7 +207,7 @@ void SysLogManager::syslog(int priority, const char* format, ...)
 
 void SysLogManager::toConsole(const char* text)
 {
-    int fd = ::open(fixedPath("/dev/console").c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    int fd = ::open(fixedPath("/dev/console").c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return;
     dprintf(fd, "%s\r\n", text);

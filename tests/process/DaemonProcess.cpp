@@ -1,5 +1,6 @@
 #include "DaemonProcess.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -71,6 +72,14 @@ bool waitUntil(int timeoutMs, Predicate done)
     }
 }
 
+std::string wholeFile(const std::string& name)
+{
+    std::ifstream in(name.c_str(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 std::vector<unsigned char> fromHex(const std::string& text)
 {
     std::vector<unsigned char> out;
@@ -100,8 +109,18 @@ DaemonProcess::~DaemonProcess()
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
-    if (!root.empty())
-        std::system(("rm -rf '" + root + "'").c_str());
+    if (root.empty())
+        return;
+    // A --daemon start not followed (a failed assertion) left a detached
+    // daemon that is nobody's child here. daemon() forks it before its
+    // parent ends, so with the parent reaped it can be found by its root.
+    waitUntil(kAnswerMs, [&] {
+        const std::vector<pid_t> left = processesUnder(root);
+        for (pid_t pid : left)
+            ::kill(pid, SIGKILL);
+        return left.empty();
+    });
+    std::system(("rm -rf '" + root + "'").c_str());
 }
 
 bool DaemonProcess::start(const std::vector<std::string>& args)
@@ -162,10 +181,7 @@ bool DaemonProcess::signal(int signo)
 
 std::string DaemonProcess::readFile(const std::string& name) const
 {
-    std::ifstream in(path(name).c_str(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return wholeFile(path(name));
 }
 
 bool DaemonProcess::exists(const std::string& name) const
@@ -228,6 +244,28 @@ bool DaemonProcess::waitForSwitchRequest(std::size_t from, const std::string& re
                 return true;
         return false;
     });
+}
+
+std::vector<pid_t> processesUnder(const std::string& root)
+{
+    std::vector<pid_t> found;
+    const std::string entry = std::string(1, '\0') + "STALVANE_ROOT=" + root + '\0';
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr)
+        return found;
+    while (const dirent* e = ::readdir(proc)) {
+        const pid_t pid = static_cast<pid_t>(std::atoi(e->d_name));
+        const std::string folder = std::string("/proc/") + e->d_name;
+        if (pid <= 0 || (std::string(1, '\0') + wholeFile(folder + "/environ")).find(entry) == std::string::npos)
+            continue;
+        // The state follows the command name's closing parenthesis.
+        const std::string stat = wholeFile(folder + "/stat");
+        const std::size_t close = stat.rfind(')');
+        if (close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z' && stat[close + 2] != 'X')
+            found.push_back(pid);
+    }
+    ::closedir(proc);
+    return found;
 }
 
 LogReceiver::LogReceiver(const DaemonProcess& daemon)

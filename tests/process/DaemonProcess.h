@@ -34,7 +34,8 @@ struct SimRequest {
 class DaemonProcess {
 public:
     DaemonProcess();
-    // Kills a daemon still running and removes the root.
+    // Kills a daemon still running (a detached one too, found by its root)
+    // and removes the root.
     ~DaemonProcess();
     DaemonProcess(const DaemonProcess&) = delete;
     DaemonProcess& operator=(const DaemonProcess&) = delete;
@@ -73,6 +74,10 @@ private:
     std::string root;
     pid_t pid_ = -1;
 };
+
+// The processes still running (a zombie has ended) whose environment says
+// STALVANE_ROOT=root: a daemon, or its emulator, however detached.
+std::vector<pid_t> processesUnder(const std::string& root);
 
 // The system log of a daemon started with --daemon: a datagram socket bound
 // at "/dev/log" under its root, read only when the test asks.

@@ -340,6 +340,54 @@ TEST(DaemonRun, ConfigurationThatIsNoFileGivesTheDefaults)
     }
 }
 
+// A FIFO without a reader at a fixed path is a file that did not open: it is
+// left as it is, and the daemon neither waits for it nor stops serving.
+TEST(DaemonRun, FifoAtAFixedPathIsAFileThatDidNotOpen)
+{
+    struct Case {
+        const char* fifo;
+        const char* file;   // what shows, by the status dump, that the loop runs
+        const char* text;
+    };
+    const Case cases[] = {
+        {"/var/run/server.pid", "/var/log/server-status", "server status information."},
+        {"/var/log/server-status", "/stderr", "dump status error\n"},
+        {"/dev/misc/gw-wd", "/stderr", "Mux: fail to open watchdog: "},
+    };
+    for (const Case& row : cases) {
+        DaemonProcess d;
+        ::unlink(d.path(row.fifo).c_str());
+        ASSERT_EQ(::mkfifo(d.path(row.fifo).c_str(), 0600), 0) << row.fifo;
+        ASSERT_TRUE(d.startOnPort());
+        Controller c;
+        ASSERT_TRUE(c.connect(d.port)) << row.fifo << "\n" << d.err();
+        EXPECT_EQ(c.command("command : ping : NULL"), ok(1)) << row.fifo;
+        ASSERT_TRUE(d.signal(SIGUSR2));
+        EXPECT_TRUE(d.waitForText(row.file, row.text)) << row.fifo << "\n" << d.err();
+        EXPECT_EQ(c.command("command : ping : NULL"), ok(2)) << row.fifo;
+        ASSERT_TRUE(d.signal(SIGTERM));
+        EXPECT_EQ(d.wait(), 0) << row.fifo << "\n" << d.err();
+        struct stat st;
+        EXPECT_TRUE(::stat(d.path(row.fifo).c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) << row.fifo;
+    }
+}
+
+// As after a failed assertion: the detached daemon was never followed.
+TEST(DaemonRun, DetachedDaemonEndsWithItsGuard)
+{
+    std::string root;
+    {
+        DaemonProcess d;
+        root = d.path("");
+        ASSERT_TRUE(d.start({"--daemon", "--port", std::to_string(d.port)}));
+        ASSERT_EQ(d.wait(), 0);
+    }
+    const std::vector<pid_t> left = processesUnder(root);
+    EXPECT_EQ(left.size(), 0u);
+    for (pid_t pid : left)
+        ::kill(pid, SIGKILL);
+}
+
 TEST(DaemonRun, SignalsDroppedWithoutControllerAreSaidOnce)
 {
     DaemonProcess d;

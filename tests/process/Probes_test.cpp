@@ -169,27 +169,41 @@ TEST_F(Probe, ControllerThatNeverReadsIsDroppedAndTheNextServed)
     stop();
 }
 
+// A forked child, killed and reaped at the latest when the test ends.
+struct Child {
+    pid_t pid = ::fork();
+    ~Child() { kill(); }
+    void kill()
+    {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        pid = -1;
+    }
+};
+
 TEST_F(Probe, ControllerKilledInTheMiddleOfAFrame)
 {
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    Child child;
+    ASSERT_NE(child.pid, -1);
+    if (child.pid == 0) {
         const int fd = rawConnect(d.port);
-        // The header and half of a ping.
-        if (fd >= 0 && ::send(fd, kPingFrame, 6, MSG_NOSIGNAL) == 6)
-            ::write(ready[1], "x", 1);
+        // The header and half of a ping; a child that fails ends, so that
+        // the read below does not wait for good.
+        if (fd < 0 || ::send(fd, kPingFrame, 6, MSG_NOSIGNAL) != 6 || ::write(ready[1], "x", 1) != 1)
+            ::_exit(1);
         ::pause();
         ::_exit(0);
     }
+    ::close(ready[1]);
     char x;
     EXPECT_EQ(::read(ready[0], &x, 1), 1);
     ::close(ready[0]);
-    ::close(ready[1]);
     ASSERT_TRUE(d.waitForText("/stderr", "controller connect.", kAnswerMs));
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
+    child.kill();
 
     // The half frame is gone with its connection.
     std::unique_ptr<Controller> next = served();
