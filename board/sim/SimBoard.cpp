@@ -215,22 +215,35 @@ void SimBoard::reap()
     }
 }
 
+// The open that fd names now, with one fstat: the remembered one while the
+// inode still matches, else the one of that inode. A number that names no
+// open is forgotten: EBADF when closed, ENOTTY for any other file.
 SimOpenFile* SimBoard::find(int fd, int& error)
 {
-    if (fd >= 0 && static_cast<std::size_t>(fd) < byFd_.size() && byFd_[static_cast<std::size_t>(fd)] != nullptr)
-        return byFd_[static_cast<std::size_t>(fd)];
-    std::pair<dev_t, ino_t> ino;
-    if (!inodeOf(fd, ino)) {
+    std::pair<dev_t, ino_t> node;
+    if (!inodeOf(fd, node)) {
+        forget(fd);
         error = EBADF;
         return nullptr;
     }
-    auto it = opens_.find(ino);
+    const std::size_t i = static_cast<std::size_t>(fd);
+    if (i < byFd_.size() && byFd_[i] != nullptr && byFd_[i]->node == node)
+        return byFd_[i];
+    auto it = opens_.find(node);
     if (it == opens_.end()) {
+        forget(fd);
         error = ENOTTY;
         return nullptr;
     }
     remember(fd, it->second.get());
     return it->second.get();
+}
+
+// For a call that uses the open only for its record and faults: while there
+// are none, the system call alone answers and nothing is looked up.
+SimOpenFile* SimBoard::findForLog(int fd, int& error)
+{
+    return quiet() ? nullptr : find(fd, error);
 }
 
 void SimBoard::remember(int fd, SimOpenFile* file)
@@ -275,15 +288,14 @@ int SimBoard::open(const char* path, int flags)
     ::fcntl(ends[1], F_SETFL, O_NONBLOCK);
     if ((flags & O_NONBLOCK) != 0)
         ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
-    std::pair<dev_t, ino_t> ino{};
-    inodeOf(ends[0], ino);
     auto file = std::make_unique<SimOpenFile>();
+    inodeOf(ends[0], file->node);
     file->device = path;
     file->driver = drv;
     file->id = ++lastId_;
     file->peer = ends[1];
     SimOpenFile& opened = *file;
-    opens_[ino] = std::move(file);
+    opens_[opened.node] = std::move(file);
     remember(ends[0], &opened);
     forget(ends[1]);
     drv->opened(opened);
@@ -293,7 +305,7 @@ int SimBoard::open(const char* path, int flags)
 int SimBoard::close(int fd)
 {
     int error = 0;
-    SimOpenFile* file = find(fd, error);
+    SimOpenFile* file = findForLog(fd, error);
     Request* request = record(Op::Close, file);
     forget(fd);
     int result = ::close(fd);
@@ -306,35 +318,37 @@ int SimBoard::close(int fd)
 
 int SimBoard::ioctl(int fd, std::uint32_t code, unsigned char* data, std::size_t size)
 {
-    // The usual request: a known descriptor, a well-formed record, nobody
+    int error = 0;
+    SimOpenFile* file = find(fd, error);
+    // The usual request: a board descriptor, a well-formed record, nobody
     // reading the log, no fault.
-    SimOpenFile* file = quietOpen(fd);
-    if (file != nullptr && data != nullptr && size == IoctlCode::size(code)) {
-        int error = 0;
+    if (file != nullptr && quiet() && data != nullptr && size == IoctlCode::size(code)) {
         const int result = file->driver->ioctl(*file, code, data, size, error);
         if (result < 0)
             errno = error;
         return result;
     }
-    return recordedIoctl(fd, code, data, size);
+    return recordedIoctl(file, error, code, data, size);
 }
 
-// The switch's sweep sends up to 256 disables a loop turn this way.
+// The switch's sweep sends up to 256 disables a loop turn this way. The
+// descriptor is checked once for the whole run.
 void SimBoard::ioctlEach(int fd, std::uint32_t code, unsigned char* records, std::size_t size, std::size_t count)
-{
-    SimOpenFile* file = quietOpen(fd);
-    if (file == nullptr || records == nullptr || size != IoctlCode::size(code)) {
-        BoardDevice::ioctlEach(fd, code, records, size, count);
-        return;
-    }
-    file->driver->ioctlEach(*file, code, records, size, count);
-}
-
-// Every other request: the inode lookup, the record, faults and checks.
-int SimBoard::recordedIoctl(int fd, std::uint32_t code, unsigned char* data, std::size_t size)
 {
     int error = 0;
     SimOpenFile* file = find(fd, error);
+    if (file != nullptr && quiet() && records != nullptr && size == IoctlCode::size(code)) {
+        file->driver->ioctlEach(*file, code, records, size, count);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        recordedIoctl(file, error, code, records + i * size, size);
+}
+
+// Every other request on the open found (null: `error` says why): the record,
+// faults and checks.
+int SimBoard::recordedIoctl(SimOpenFile* file, int error, std::uint32_t code, unsigned char* data, std::size_t size)
+{
     Request* request = record(Op::Ioctl, file, code);
     if (request != nullptr && data != nullptr)
         request->data.assign(data, data + size);
@@ -365,7 +379,7 @@ int SimBoard::ioctlValue(int fd, std::uint32_t code, long value)
 ssize_t SimBoard::read(int fd, void* buffer, std::size_t size)
 {
     int error = 0;
-    SimOpenFile* file = find(fd, error);
+    SimOpenFile* file = findForLog(fd, error);
     Request* request = record(Op::Read, file);
     error = file != nullptr ? takeFault(Op::Read, file->device, 0) : 0;
     ssize_t n = -1;
@@ -384,7 +398,7 @@ ssize_t SimBoard::read(int fd, void* buffer, std::size_t size)
 ssize_t SimBoard::write(int fd, const void* buffer, std::size_t size)
 {
     int error = 0;
-    SimOpenFile* file = find(fd, error);
+    SimOpenFile* file = findForLog(fd, error);
     Request* request = record(Op::Write, file);
     if (request != nullptr) {
         const unsigned char* bytes = static_cast<const unsigned char*>(buffer);

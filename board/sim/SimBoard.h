@@ -5,10 +5,12 @@
 // are recognised by the socket's inode, so duplicates reach the same open.
 // Requests go to the device's driver (SimDriver), which dispatches by code.
 //
-// A request costs no system call: a table indexed by descriptor remembers
-// the open of every descriptor seen (the inode is looked up once per
-// descriptor). The board forgets a number when it closes it, when an Fd
-// closes it (setFdCloseWatcher) and when its open ends.
+// A request costs one fstat: a table indexed by descriptor remembers the
+// open of every descriptor seen, and the number's inode tells whether it
+// still names that open (a number closed or replaced by dup2 behind the
+// board's back reaches what it names now); only then is the open looked up
+// by inode. The board forgets a number when it closes it, when an Fd closes
+// it (setFdCloseWatcher), when it names no open and when its open ends.
 //
 // For tests: every call is logged in order; faults can be injected (an open
 // failing, a request failing with a chosen errno); data can be injected
@@ -113,15 +115,12 @@ private:
         int times;
     };
 
-    // The open of a known descriptor when a request on it needs neither a
-    // record nor a fault check; else null.
-    SimOpenFile* quietOpen(int fd) const
-    {
-        const std::size_t i = static_cast<std::size_t>(fd);
-        return fd >= 0 && i < byFd_.size() && !keep_ && file_ == nullptr && faults_.empty() ? byFd_[i] : nullptr;
-    }
-    int recordedIoctl(int fd, std::uint32_t code, unsigned char* data, std::size_t size);
+    // Nobody reads the log and no fault is set: a request needs neither a
+    // record nor a fault check.
+    bool quiet() const { return !keep_ && file_ == nullptr && faults_.empty(); }
+    int recordedIoctl(SimOpenFile* file, int error, std::uint32_t code, unsigned char* data, std::size_t size);
     SimOpenFile* find(int fd, int& error);
+    SimOpenFile* findForLog(int fd, int& error);
     void remember(int fd, SimOpenFile* file);
     void forget(int fd);
     static void forgetEverywhere(int fd);
@@ -133,7 +132,7 @@ private:
 
     std::map<std::string, std::unique_ptr<SimDriver>> drivers_;
     std::map<std::pair<dev_t, ino_t>, std::unique_ptr<SimOpenFile>> opens_;   // by the daemon end's inode
-    std::vector<SimOpenFile*> byFd_;     // the open of each descriptor seen, or null
+    std::vector<SimOpenFile*> byFd_;     // the open each descriptor named when last seen, or null
     std::vector<Request> log_;
     Request pending_{Op::Open, std::string()};
     std::vector<Fault> faults_;

@@ -3,10 +3,13 @@
 // counterpart keeps; the state is shared by every open of its device, and
 // per-open state is kept by the driver keyed by the open. Requests reach it
 // after the board has logged them and applied injected faults.
+#include <sys/types.h>
+
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 class SimDriver;
 
@@ -17,6 +20,7 @@ struct SimOpenFile {
     SimDriver* driver = nullptr;
     unsigned id = 0;    // opening order over the whole board, from 1
     int peer = -1;      // the model's end, owned by the board
+    std::pair<dev_t, ino_t> node{};   // the daemon end's device and inode
 };
 
 class SimDriver {

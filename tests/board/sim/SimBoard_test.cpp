@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,6 +85,45 @@ TEST(SimBoard, ANumberReusedAfterAnFdClosedItReachesItsNewOpen)
     ::close(number);
     sim.close(hal);
     sim.close(dtmf);
+}
+
+// A number closed or replaced behind the board's back answers for what it
+// names now, recorded or not: another device's driver, a plain socket
+// (ENOTTY) or nothing (EBADF); the switch stays as it was.
+TEST(SimBoard, ANumberChangedBehindTheBoardsBackNoLongerReachesItsOpen)
+{
+    struct Case {
+        const char* what;
+        int error;
+        void (*change)(int number, int other);
+    };
+    const Case cases[] = {
+        {"dup2 of the dsp", ENOTTY, [](int number, int dsp) { ::dup2(dsp, number); }},
+        {"closed, then a socket", ENOTTY,
+         [](int number, int) {
+             ::close(number);
+             EXPECT_EQ(::socket(AF_UNIX, SOCK_DGRAM, 0), number);
+         }},
+        {"closed", EBADF, [](int number, int) { ::close(number); }},
+    };
+    for (const Case& c : cases) {
+        for (bool keep : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (keep ? ", recorded" : ", quiet"));
+            SimBoard sim;
+            sim.keepRequests(keep);
+            const int hal = sim.open("/dev/hal", O_RDWR);
+            const int dsp = sim.open("/dev/dsp", O_RDWR);
+            ASSERT_EQ(connect(sim, hal, 8192, 5), 0);
+            c.change(hal, dsp);
+            EXPECT_TRUE(failsWith(connect(sim, hal, 8192, 6), c.error));
+            Hal::DisableRecord::Bytes d = Hal::DisableRecord{8192}.encode();
+            sim.ioctlEach(hal, Hal::kDisable, d.data(), d.size(), 1);
+            EXPECT_EQ(sim.hal().output(8192).setting, SimHal::Setting::Connected);
+            EXPECT_EQ(sim.hal().output(8192).source, 5);
+            ::close(hal);
+            sim.close(dsp);
+        }
+    }
 }
 
 // Without a reader nothing is recorded; a file gets one line per request.
