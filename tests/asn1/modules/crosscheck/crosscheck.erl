@@ -34,7 +34,26 @@ gen_type(Line, N) ->
     [M, T] = string:split(Line, " "),
     Mod = list_to_atom(M),
     Type = list_to_atom(T),
-    {M, T, [value(Mod, Type, 50) || _ <- lists:seq(1, N)]}.
+    Generate = generator(Mod, Type),
+    {M, T, [value(Generate, Mod, Type, 50) || _ <- lists:seq(1, N)]}.
+
+%% asn1ct:value/2 loads the module's database for every value, which costs
+%% far more than the value: the database is loaded once per process and the
+%% values come from asn1ct_value straight away, where this release has it.
+generator(Mod, Type) ->
+    try
+        asn1_db:dbstart(["."]),
+        _ = asn1ct_value:from_type(Mod, Type),
+        fun() -> asn1ct_value:from_type(Mod, Type) end
+    catch
+        _:_ ->
+            fun() ->
+                    case asn1ct:value(Mod, Type) of
+                        {ok, Value} -> Value;
+                        Choice -> Choice   % a CHOICE whose alternative is named ok or error
+                    end
+            end
+    end.
 
 encode(M, T, V) ->
     {ok, Bytes} = (list_to_atom(M)):encode(list_to_atom(T), V),
@@ -42,15 +61,12 @@ encode(M, T, V) ->
 
 %% A random value whose numbers fit in 32 bits and whose lists hold at most
 %% 128 elements, as the runtime keeps them.
-value(Mod, Type, 0) -> erlang:error({no_value, Mod, Type});
-value(Mod, Type, Tries) ->
-    V = case asn1ct:value(Mod, Type) of
-            {ok, Value} -> Value;
-            Choice -> Choice   % a CHOICE whose alternative is named ok or error
-        end,
+value(_, Mod, Type, 0) -> erlang:error({no_value, Mod, Type});
+value(Generate, Mod, Type, Tries) ->
+    V = Generate(),
     case fits(V) of
         true -> V;
-        false -> value(Mod, Type, Tries - 1)
+        false -> value(Generate, Mod, Type, Tries - 1)
     end.
 
 fits(I) when is_integer(I) -> I >= ?MIN_INT andalso I =< ?MAX_INT;

@@ -21,6 +21,7 @@ Erlang/OTP 25 decodes an INTEGER (0..0, ...) inside another type wrongly (it
 reads two bits for the root value), so an extensible ENUMERATED whose only
 value is 0 stays ENUMERATED { e(0), ... }, which X.691 codes the same way.
 """
+import concurrent.futures
 import os
 import re
 import shutil
@@ -78,13 +79,21 @@ def mark_additions(text):
     return '\n'.join(out)
 
 
+def compile_modules(folder):
+    """Compiles one copy's modules in order (a module needs the ones before it)."""
+    for module in ORDER:
+        subprocess.run(['erlc', '-bper', module + '.asn1'], cwd=folder, check=True)
+
+
 def prepare(sources, work):
     if os.path.isdir(work):
         shutil.rmtree(work)
     types = []
+    folders = []
     for variant in ('root', 'ext'):
         folder = os.path.join(work, variant)
         os.makedirs(folder)
+        folders.append(folder)
         for module in ORDER:
             text = open(os.path.join(sources, module + '.asn')).read()
             if variant == 'ext':
@@ -95,7 +104,9 @@ def prepare(sources, work):
             text = ENUM.sub(lambda m: map_enumerated(m, variant == 'ext'), mark_additions(text))
             with open(os.path.join(folder, module + '.asn1'), 'w') as f:
                 f.write(text)
-            subprocess.run(['erlc', '-bper', module + '.asn1'], cwd=folder, check=True)
+    # The two copies are independent: compiled side by side.
+    with concurrent.futures.ThreadPoolExecutor(len(folders)) as pool:
+        list(pool.map(compile_modules, folders))   # raises a failed compile
     subprocess.run(['erlc', os.path.join(HERE, 'crosscheck.erl')], cwd=work, check=True)
     with open(os.path.join(work, 'types.txt'), 'w') as f:
         f.write('\n'.join(types) + '\n')
