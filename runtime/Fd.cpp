@@ -8,16 +8,6 @@
 
 namespace {
 
-FdCloseWatcher g_closeWatcher = nullptr;
-
-// Closes fd, telling the watcher first.
-int closeWatched(int fd)
-{
-    if (g_closeWatcher != nullptr)
-        g_closeWatcher(fd);
-    return ::close(fd);
-}
-
 // Sets or clears `bit` in the flags that getCmd/setCmd read and write.
 bool changeFlag(int fd, int getCmd, int setCmd, int bit, bool on)
 {
@@ -47,7 +37,7 @@ Fd& Fd::operator=(Fd&& other) noexcept
 Fd::~Fd()
 {
     if (fd >= 0)
-        closeWatched(fd);
+        ::close(fd);
 }
 
 int Fd::dup() const
@@ -63,7 +53,7 @@ int Fd::close()
         errno = EBADF;
         return -1;
     }
-    int result = closeWatched(fd);
+    int result = ::close(fd);
     fd = -1;
     return result;
 }
@@ -76,7 +66,7 @@ bool Fd::NonBlock() const
 void Fd::reset(int descriptor)
 {
     if (fd >= 0 && fd != descriptor)
-        closeWatched(fd);
+        ::close(fd);
     fd = descriptor;
 }
 
@@ -85,11 +75,6 @@ int Fd::release()
     int result = fd;
     fd = -1;
     return result;
-}
-
-void setFdCloseWatcher(FdCloseWatcher watcher)
-{
-    g_closeWatcher = watcher;
 }
 
 Fd openRegularFile(const char* path, int flags, mode_t mode)

@@ -1,9 +1,6 @@
 #pragma once
 // Owned file descriptor (-1 when empty). Copying makes a close-on-exec
 // duplicate; destruction closes.
-//
-// A process may name one function that is told of every descriptor an Fd is
-// about to close (the simulated board forgets what it knew of the number).
 #include <sys/types.h>
 
 #include <cstddef>
@@ -37,10 +34,6 @@ public:
 private:
     int fd = -1;
 };
-
-// Called with the descriptor before an Fd closes it; null: nobody (default).
-using FdCloseWatcher = void (*)(int fd);
-void setFdCloseWatcher(FdCloseWatcher watcher);
 
 // Opens a file without ever waiting on it (O_NONBLOCK and O_CLOEXEC are
 // added): what is there and is no regular file (a FIFO, a folder, a device)

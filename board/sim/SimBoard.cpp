@@ -16,17 +16,8 @@
 #include "board/sim/SimHal.h"
 #include "board/sim/SimMaintenance.h"
 #include "board/sim/SimMcc.h"
-#include "runtime/Fd.h"
 
 namespace {
-
-// Every board alive: an Fd closing a descriptor tells them all. Never
-// destroyed, as Fds may close descriptors until the very end.
-std::vector<SimBoard*>& liveBoards()
-{
-    static std::vector<SimBoard*>* boards = new std::vector<SimBoard*>;
-    return *boards;
-}
 
 bool inodeOf(int fd, std::pair<dev_t, ino_t>& node)
 {
@@ -47,16 +38,10 @@ SimBoard::SimBoard()
     addDriver("/dev/mcc/ctl", std::make_unique<SimMcc>());
     addDriver("/dev/dtmf", std::make_unique<SimDtmf>());
     addDriver("/dev/dsp", std::make_unique<SimDsp>());
-    liveBoards().push_back(this);
-    setFdCloseWatcher(&SimBoard::forgetEverywhere);
 }
 
 SimBoard::~SimBoard()
 {
-    std::vector<SimBoard*>& boards = liveBoards();
-    boards.erase(std::remove(boards.begin(), boards.end(), this), boards.end());
-    if (boards.empty())
-        setFdCloseWatcher(nullptr);
     if (file_ != nullptr)
         std::fclose(file_);
     for (auto& entry : opens_)
@@ -258,12 +243,6 @@ void SimBoard::forget(int fd)
 {
     if (fd >= 0 && static_cast<std::size_t>(fd) < byFd_.size())
         byFd_[static_cast<std::size_t>(fd)] = nullptr;
-}
-
-void SimBoard::forgetEverywhere(int fd)
-{
-    for (SimBoard* board : liveBoards())
-        board->forget(fd);
 }
 
 int SimBoard::open(const char* path, int flags)

@@ -9,8 +9,8 @@
 // open of every descriptor seen, and the number's inode tells whether it
 // still names that open (a number closed or replaced by dup2 behind the
 // board's back reaches what it names now); only then is the open looked up
-// by inode. The board forgets a number when it closes it, when an Fd closes
-// it (setFdCloseWatcher), when it names no open and when its open ends.
+// by inode. The board forgets a number when it closes it, when it names no
+// open and when its open ends.
 //
 // For tests: every call is logged in order; faults can be injected (an open
 // failing, a request failing with a chosen errno); data can be injected
@@ -123,7 +123,6 @@ private:
     SimOpenFile* findForLog(int fd, int& error);
     void remember(int fd, SimOpenFile* file);
     void forget(int fd);
-    static void forgetEverywhere(int fd);
     int takeFault(Op op, const std::string& device, std::uint32_t code);
     void reap();
     // The record of the request now starting; null while nobody reads the log.
