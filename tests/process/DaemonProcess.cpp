@@ -385,4 +385,12 @@ std::string flat(const LGCP::Message& message)
     return out;
 }
 
+std::size_t occurrences(const std::string& text, const std::string& part, std::size_t from)
+{
+    std::size_t count = 0;
+    for (std::size_t at = from; (at = text.find(part, at)) != std::string::npos; at += part.size())
+        ++count;
+    return count;
+}
+
 } // namespace proctest

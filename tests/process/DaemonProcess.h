@@ -127,4 +127,7 @@ private:
 // A message in value notation on one line, blank runs made one blank.
 std::string flat(const LGCP::Message& message);
 
+// How often part occurs in text from `from` on (a line said once, not per byte).
+std::size_t occurrences(const std::string& text, const std::string& part, std::size_t from = 0);
+
 } // namespace proctest

@@ -402,10 +402,7 @@ TEST(DaemonRun, SignalsDroppedWithoutControllerAreSaidOnce)
     std::this_thread::sleep_for(std::chrono::seconds(5));
     const std::string err = d.err();
     const std::string ignored = "Control::Service::Send() ignore Send request in Connecting state.\n";
-    std::size_t lines = 0;
-    for (std::size_t at = err.find(" closed.\n"); (at = err.find(ignored, at)) != std::string::npos; at += ignored.size())
-        ++lines;
-    EXPECT_EQ(lines, 1u) << err;
+    EXPECT_EQ(occurrences(err, ignored, err.find(" closed.\n")), 1u) << err;
     ASSERT_TRUE(d.signal(SIGTERM));
     EXPECT_EQ(d.wait(), 0);
 }
